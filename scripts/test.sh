@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test through CTest.
+# With CI=true (or AXTUNE_FULL=1) it also runs the tests once in the ASan+UBSan build and each
+# libFuzzer target for a short smoke run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$jobs"
+ctest --preset default -j "$jobs"
+
+if [ "${CI:-}" = "true" ] || [ "${AXTUNE_FULL:-}" = "1" ]; then
+  echo "== sanitizer build =="
+  cmake --preset asan >/dev/null
+  cmake --build --preset asan -j "$jobs"
+  ctest --preset asan -j "$jobs"
+
+  echo "== fuzz smoke =="
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j "$jobs"
+  seconds=${AXTUNE_FUZZ_SECONDS:-20}
+  for f in build/fuzz/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    name=$(basename "$f")
+    corpus="fuzz/corpus/${name#fuzz_}"
+    work=$(mktemp -d)
+    [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
+    echo "-- $name (${seconds}s)"
+    "$f" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$work" 2>&1 | tail -n 2
+    rm -rf "$work"
+  done
+fi

@@ -1,0 +1,42 @@
+// What a controller is to the transport: something that answers one request at a time.
+//
+// The emulator implements `IOxaEndpoint`; its TCP server and the in-process connection
+// (`OxaDirect`) both hand decoded requests to it, so the two paths cannot drift apart.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "oxa/Oxa.h"
+
+namespace oxa {
+
+enum class Command : uint16_t { Read = 1, Write = 2, ReadWrite = 3 };
+
+struct OxaRequest {
+  OxaAddr target;
+  OxaAddr source;
+  Command command = Command::Read;
+  uint32_t indexGroup = 0;
+  uint32_t indexOffset = 0;
+  uint32_t readLength = 0;
+  std::span<const uint8_t> writeData;
+};
+
+struct OxaReplyInfo {
+  int32_t result = kOk;
+  // Bytes of the read buffer that carry the answer; a well-behaved controller answers exactly
+  // the read length on success and nothing otherwise.
+  uint32_t dataLength = 0;
+  // The controller swallows the request and never answers (the client times out).
+  bool dropped = false;
+};
+
+class IOxaEndpoint {
+ public:
+  virtual ~IOxaEndpoint() = default;
+  // `readData` has room for exactly `request.readLength` bytes.
+  virtual OxaReplyInfo Handle(const OxaRequest& request, std::span<uint8_t> readData) = 0;
+};
+
+}  // namespace oxa
