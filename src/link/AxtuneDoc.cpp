@@ -1,0 +1,18 @@
+#include "link/AxtuneDoc.h"
+
+#include "link/ErrorText.h"
+
+CAxtuneDoc::CAxtuneDoc(oxa::IOxa& oxa, axlink::IDocUi& ui, i18n::StringTable& strings)
+    : oxa_(oxa), ui_(ui), strings_(strings) {}
+
+void CAxtuneDoc::ReportOxaError(bool stopOnError, bool write, int32_t errorCode,
+                                uint32_t indexGroup, uint32_t indexOffset) {
+  if (errorCode == oxa::kOk) return;
+  const std::string text =
+      axlink::BuildOxaErrorText(strings_, stopOnError, write, errorCode, indexGroup, indexOffset);
+  if (stopOnError) {
+    bCommStopped = true;
+    oxa_.OxaSyncSetTimeout(kStoppedTimeoutMs);
+  }
+  ui_.MessageBox(text);
+}
