@@ -1,0 +1,108 @@
+// Discovery and login: find every Valdor axis server on the target, list its axes, read the
+// library version and the record version table, and switch the status to online.
+//
+// CV2 runtimes sit at the ports 801, 811, 821 and 831 with up to four tasks each; the axis
+// server answers on the task's port (runtime port + task number). CV3 runtimes sit at the
+// ports 851 to 870 and the axis server answers on the runtime's own port. No discovery failure
+// is shown to the user; a candidate that does not answer is simply skipped.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "link/AxisList.h"
+#include "model/Link.h"
+#include "oxa/Oxa.h"
+
+namespace axlink {
+
+inline constexpr std::string_view kServerIdent = "Valdor OxaServer";
+inline constexpr uint32_t kIdentGroup = 0xFFFFFFFF;
+inline constexpr uint32_t kVersionTableGroup = 0x8000F100;
+inline constexpr uint32_t kAxisNameGroup = 0x80004000;
+inline constexpr uint32_t kAxisNameOffset = 2;
+inline constexpr uint32_t kTextBufferSize = 256;
+
+inline constexpr uint32_t kSymHandleByName = 0xF003;
+inline constexpr uint32_t kSymValueByHandle = 0xF005;
+inline constexpr uint32_t kSymReleaseHandle = 0xF006;
+
+inline constexpr std::array<uint16_t, 4> kCv2RuntimePorts{801, 811, 821, 831};
+inline constexpr uint16_t kCv3FirstPort = 851;
+inline constexpr uint16_t kCv3LastPort = 870;
+
+inline constexpr int32_t kLoginTimeoutMs = 1000;
+
+inline constexpr std::string_view kTextOnline = "ONLINE";
+inline constexpr std::string_view kTextOffline = "OFFLINE";
+inline constexpr std::string_view kTextNoVersion = "V --.--- Build ----";
+inline constexpr std::string_view kTitleOffline = "Axtune -> OFFLINE";
+inline constexpr std::string_view kTitleLocal = "Axtune -> Local";
+
+// "V %d.%d Build %d".
+std::string VersionText(const model::LibVersion& lib);
+
+// The status texts that the main frame shows.
+struct FrameStatus {
+  std::string connection{kTextOffline};
+  std::string versionText{kTextNoVersion};
+  std::string windowTitle{kTitleOffline};
+};
+
+// Libraries V2.0.x report no record version table; fills the words still negative with the
+// layouts those builds use. Other versions and words already set stay as they are.
+void FillInLegacyVersions(const model::LibVersion& lib, model::RecordVersionTable& table);
+
+// The link state the document keeps: the library version and record version table of the
+// last server found, handed over at login.
+struct LinkVersions {
+  model::LibVersion lib;
+  model::RecordVersionTable table = kUnreadVersionTable;
+
+  void Reset() { *this = LinkVersions{}; }
+  // Stores what login hands over and fills in the V2.0.x words.
+  void Store(const model::LibVersion& newLib, const model::RecordVersionTable& newTable) {
+    lib = newLib;
+    table = newTable;
+    FillInLegacyVersions(lib, table);
+  }
+  bool AtLeast(uint16_t major, uint16_t minor, uint16_t build) const {
+    return model::LibVersionAtLeast(lib, major, minor, build);
+  }
+};
+
+// What login needs from the document.
+class ILoginDocument {
+ public:
+  virtual ~ILoginDocument() = default;
+  // Resets all records and the link state; sets bCommStopped and forgets the current axis.
+  virtual void ResetLink() = 0;
+  // Library version and record version table of the last server found.
+  virtual void StoreLinkVersions(const model::LibVersion& lib,
+                                 const model::RecordVersionTable& table) = 0;
+};
+
+struct LoginEnv {
+  oxa::IOxa* oxa = nullptr;
+  long portHandle = 0;                   // 0: no port open, login stays offline
+  oxa::NetId target;                     // discovery varies only the port
+  std::string targetTitle{kTitleLocal};  // window title once online
+  IAxisListSink* lists = nullptr;        // axis tree and overview list; none: nothing happens
+  ILoginDocument* document = nullptr;
+  FrameStatus* status = nullptr;
+};
+
+// Timeout 1000 ms, offline texts (only while a port is open), lists cleared, document reset,
+// title "Axtune -> OFFLINE".
+void Logout(const LoginEnv& env);
+
+// Logs out, scans the target and, when a server was found, goes online. Returns true online.
+//
+// Once the target machine itself stops answering (no route, connection refused or reset, or a
+// timeout) the scan ends at once and the login stays offline: every remaining probe would go
+// to the same machine and cost one more timeout each.
+bool Login(const LoginEnv& env);
+
+}  // namespace axlink
