@@ -64,13 +64,20 @@ int16_t Low16(int32_t v) {
   return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(v) & 0xFFFFu));
 }
 
-int16_t DefaultOf(uint16_t no) {
+// What a failed single read stores. The areas and the velocity ratio fall back to 1.0, the
+// value a read of all pages starts them with, so that a server that does not know them leaves
+// a usable ratio rather than 0; the four enumerations fall back to -1 ("not read").
+double DefaultOf(uint16_t no) {
   switch (no) {
     case 1100:  // EncoderType
     case 1101:  // ReferenceMode
     case 1300:  // DriveType
     case 1000:  // ProfileType
       return -1;
+    case 1280:  // AreaA
+    case 1281:  // AreaB
+    case 1301:  // VeloRatio
+      return 1.0;
     default:
       return 0;
   }
@@ -82,9 +89,9 @@ int32_t ReadField(const AxisLink& link, ParamRecord& rec, uint16_t no) {
   if (f == nullptr) return oxa::kOk;
   switch (f->type) {
     case ParamType::Real:
-      return ReadParamNoReal(link, f->Ref<double>(rec), 0.0, no);
+      return ReadParamNoReal(link, f->Ref<double>(rec), DefaultOf(no), no);
     case ParamType::Int16:
-      return ReadParamNoInt16(link, f->Ref<int16_t>(rec), DefaultOf(no), no);
+      return ReadParamNoInt16(link, f->Ref<int16_t>(rec), static_cast<int16_t>(DefaultOf(no)), no);
     case ParamType::UInt16: {
       int16_t v = 0;
       const int32_t rc = ReadParamNoInt16(link, v, 0, no);

@@ -1,0 +1,149 @@
+// A scripted controller for the parameter tests: answers numbered reads, batches and the block
+// from maps, fails chosen numbers, and records every request and every report.
+#pragma once
+
+#include <cstring>
+#include <map>
+#include <span>
+#include <vector>
+
+#include "model/Link.h"
+#include "model/ParamBatch.h"
+#include "oxa/Bytes.h"
+#include "oxa/Endpoint.h"
+
+namespace paramtest {
+
+struct Call {
+  oxa::Command cmd;
+  uint32_t group;
+  uint32_t offset;
+  uint32_t readLength;
+  std::vector<uint8_t> written;
+};
+
+struct Report {
+  bool stop;
+  bool write;
+  int32_t code;
+  uint32_t group;
+  uint32_t offset;
+};
+
+class RecordingReport : public model::IErrorReport {
+ public:
+  void ReportOxaError(bool stopOnError, bool write, int32_t errorCode, uint32_t indexGroup,
+                      uint32_t indexOffset) override {
+    reports.push_back({stopOnError, write, errorCode, indexGroup, indexOffset});
+  }
+  std::vector<Report> reports;
+};
+
+inline constexpr uint16_t kAxis = 3;
+inline constexpr uint32_t kRecordGroup = 0x8000F000u + kAxis;
+inline constexpr uint32_t kNumberGroup = 0x800F0000u + kAxis;
+
+class ScriptedOxa : public oxa::IOxa {
+ public:
+  // Numbered values: doubles (8 bytes, also batch double slots), bytes (1 byte, batch integer
+  // slots answer them as int32), ints (batch integer slots only).
+  std::map<uint16_t, double> doubles;
+  std::map<uint16_t, uint8_t> bytes;
+  std::map<uint16_t, int32_t> ints;
+  std::map<uint16_t, int32_t> failNo;  // number -> error code of its single read
+  std::vector<uint8_t> fileName = std::vector<uint8_t>(256, 0);
+  std::vector<uint8_t> auxData = std::vector<uint8_t>(160, 0);
+  std::vector<uint8_t> block;  // answered at offset 2 of the record group
+  int32_t batchError = 0;      // every batch fails with this code when set
+  std::vector<Call> calls;
+
+  long OxaPortOpen() override { return 1; }
+  int32_t OxaPortClose() override { return 0; }
+  int32_t OxaGetLocalAddress(oxa::OxaAddr*) override { return 0; }
+  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
+
+  int32_t OxaSyncReadReq(const oxa::OxaAddr*, uint32_t group, uint32_t offset, uint32_t length,
+                         void* data) override {
+    calls.push_back({oxa::Command::Read, group, offset, length, {}});
+    std::span<uint8_t> out(static_cast<uint8_t*>(data), length);
+    if (group == kRecordGroup && offset == 2) {
+      if (block.size() != length) return oxa::kErrInvalidSize;
+      std::memcpy(out.data(), block.data(), length);
+      return 0;
+    }
+    if (group != kNumberGroup) return oxa::kErrInvalidIndexGroup;
+    const auto no = static_cast<uint16_t>(offset);
+    if (auto f = failNo.find(no); f != failNo.end()) return f->second;
+    if (no == 1007 && length == 256) return Copy(fileName, out);
+    if (no == 2000 && length == 160) return Copy(auxData, out);
+    if (auto d = doubles.find(no); d != doubles.end() && length == 8) {
+      oxa::bytes::Put(out, 0, d->second);
+      return 0;
+    }
+    if (auto b = bytes.find(no); b != bytes.end() && length == 1) {
+      out[0] = b->second;
+      return 0;
+    }
+    return oxa::kErrInvalidIndexOffset;
+  }
+
+  int32_t OxaSyncWriteReq(const oxa::OxaAddr*, uint32_t group, uint32_t offset, uint32_t length,
+                          const void* data) override {
+    const auto* p = static_cast<const uint8_t*>(data);
+    calls.push_back({oxa::Command::Write, group, offset, 0, {p, p + length}});
+    return 0;
+  }
+
+  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr*, uint32_t group, uint32_t offset,
+                              uint32_t readLength, void* readData, uint32_t writeLength,
+                              const void* writeData) override {
+    const auto* p = static_cast<const uint8_t*>(writeData);
+    calls.push_back({oxa::Command::ReadWrite, group, offset, readLength, {p, p + writeLength}});
+    if (batchError != 0) return batchError;
+    model::ParamBatchRequest req;
+    if (group != kRecordGroup || offset != 24 || readLength != model::kBatchAnswerBytes ||
+        !model::DecodeBatchRequest({p, writeLength}, req)) {
+      return oxa::kErrInvalidData;
+    }
+    model::ParamBatchAnswer ans;
+    for (size_t i = 0; i < model::kBatchSlots; ++i) {
+      const auto dn = static_cast<uint16_t>(req.doubleNos[i]);
+      if (auto d = doubles.find(dn); d != doubles.end()) ans.doubles[i] = d->second;
+      const auto in = static_cast<uint16_t>(req.intNos[i]);
+      if (auto b = bytes.find(in); b != bytes.end()) ans.ints[i] = b->second;
+      if (auto v = ints.find(in); v != ints.end()) ans.ints[i] = v->second;
+    }
+    const auto wire = model::EncodeBatchAnswer(ans);
+    std::memcpy(readData, wire.data(), wire.size());
+    return 0;
+  }
+
+  // Offsets of the numbered reads, in order.
+  std::vector<uint32_t> NumberedReads() const {
+    std::vector<uint32_t> v;
+    for (const auto& c : calls) {
+      if (c.cmd == oxa::Command::Read && c.group == kNumberGroup) v.push_back(c.offset);
+    }
+    return v;
+  }
+
+ private:
+  static int32_t Copy(const std::vector<uint8_t>& from, std::span<uint8_t> out) {
+    std::memcpy(out.data(), from.data(), out.size());
+    return 0;
+  }
+};
+
+inline model::AxisLink MakeLink(oxa::IOxa& oxa, model::IErrorReport& report, model::LibVersion lib,
+                                int16_t paramLayout) {
+  model::AxisLink link;
+  link.oxa = &oxa;
+  link.axis = kAxis;
+  link.lib = lib;
+  link.versions.fill(-1);
+  link.versions[2] = paramLayout;
+  link.report = &report;
+  return link;
+}
+
+}  // namespace paramtest
