@@ -1,0 +1,42 @@
+#include "oxa/LocalRouter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "oxa/Bytes.h"
+
+namespace oxa {
+
+namespace {
+
+constexpr size_t kNameOffset = 16;
+constexpr size_t kNameField = 36;
+constexpr size_t kNetIdOffset = 52;
+
+}  // namespace
+
+int32_t AnswerLocalRouter(const RouteTable& table, Command command, uint32_t indexOffset,
+                          std::span<uint8_t> readData) {
+  if (command != Command::Read) return kErrServiceNotSupported;
+  const size_t count = table.routes.size();
+  if (indexOffset == kRouterOffsetCount) {
+    if (readData.size() != sizeof(int32_t)) return kErrInvalidSize;
+    bytes::Put<int32_t>(readData, 0, static_cast<int32_t>(count));
+    return kOk;
+  }
+  if (indexOffset == kRouterOffsetList) {
+    if (readData.size() != count * kRouteRecordSize) return kErrInvalidSize;
+    std::memset(readData.data(), 0, readData.size());
+    for (size_t i = 0; i < count; ++i) {
+      const RouteEntry& r = table.routes[i];
+      uint8_t* rec = readData.data() + i * kRouteRecordSize;
+      const size_t n = std::min(r.name.size(), kNameField - 1);
+      std::memcpy(rec + kNameOffset, r.name.data(), n);
+      std::memcpy(rec + kNetIdOffset, r.netId.b.data(), r.netId.b.size());
+    }
+    return kOk;
+  }
+  return kErrServiceNotSupported;
+}
+
+}  // namespace oxa
