@@ -9,10 +9,11 @@
 
 #include "i18n/StringTable.h"
 #include "link/DocUi.h"
+#include "link/LinkState.h"
 #include "model/Link.h"
 #include "oxa/Oxa.h"
 
-class CAxtuneDoc : public model::IErrorReport {
+class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
  public:
   // Request timeout after a stop-level error, in ms.
   static constexpr int32_t kStoppedTimeoutMs = 1000;
@@ -28,6 +29,22 @@ class CAxtuneDoc : public model::IErrorReport {
   oxa::IOxa& Oxa() { return oxa_; }
   axlink::IDocUi& Ui() { return ui_; }
   i18n::StringTable& Strings() { return strings_; }
+
+  // Login and logout: forgets the link state and stops the communication.
+  void ResetLink() override {
+    linkVersions.Reset();
+    bCommStopped = true;
+  }
+  // Library version and record version table of the last server found at login.
+  void StoreLinkVersions(const model::LibVersion& lib,
+                         const model::RecordVersionTable& table) override {
+    linkVersions.Store(lib, table);
+  }
+  bool LibVersionAtLeast(uint16_t major, uint16_t minor, uint16_t build) const {
+    return linkVersions.AtLeast(major, minor, build);
+  }
+
+  axlink::LinkVersions linkVersions;
 
   // While set, no command and no cyclic read of the current axis is sent. Set at construction
   // and by a stop-level error report; cleared by a successful axis selection.
