@@ -7,12 +7,13 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "model/Link.h"
 
 namespace model {
 
-inline constexpr int kLinTabPoints = 100;
+inline constexpr size_t kLinTabPoints = 100;
 inline constexpr uint32_t kLinRecordLength = 1707;
 inline constexpr uint32_t kLinRecordOffset = 4;  // index offset in 0x8000F000 + n
 
@@ -48,5 +49,13 @@ void ResetLinRecord(LinRecord& rec);
 // Reads record 4 in the layout of link.versions[4] (1 to 5); -1 and `rec` unchanged for any
 // other version, the Oxa error code and `rec` unchanged on a failed request.
 int32_t ReadLinTab(const AxisLink& link, LinRecord& rec);
+
+// Block length of LinRecord layout `layout`, 0 for a version without a layout.
+uint32_t LinBlockLength(int16_t layout);
+// Converts a block; false (and `rec` untouched) for a version without a layout or a short block.
+// Only layout 5 carries the table points; the older ones leave them as they are.
+bool DecodeLinBlock(int16_t layout, std::span<const uint8_t> block, LinRecord& rec);
+// Writes what the layout carries of `rec` into `block` (zeroed by the caller).
+bool EncodeLinBlock(int16_t layout, const LinRecord& rec, std::span<uint8_t> block);
 
 }  // namespace model

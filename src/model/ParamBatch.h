@@ -38,7 +38,7 @@ std::array<uint8_t, kBatchAnswerBytes> EncodeBatchAnswer(const ParamBatchAnswer&
 bool DecodeBatchAnswer(std::span<const uint8_t> wire, ParamBatchAnswer& answer);
 
 // Sends `req` to link's axis; 0 and `answer` filled, or the Oxa error code and `answer`
-// untouched. An answer of the wrong size counts as kErrInvalidSize.
+// untouched.
 int32_t RequestParamBatch(const AxisLink& link, const ParamBatchRequest& req,
                           ParamBatchAnswer& answer);
 

@@ -6,7 +6,10 @@
 
 #include <cstdint>
 
+#include <span>
+
 #include "model/Link.h"
+#include "model/ParamBatch.h"
 
 namespace model {
 
@@ -74,5 +77,23 @@ struct RuntimeReadNotice {
 // error and does not change the result.
 int32_t ReadRuntimeRecord(const AxisLink& link, RuntimeRecord& rec, bool commStopped,
                           RuntimeReadNotice* notice = nullptr);
+
+// The pieces of the read, for the emulator and the fuzz targets.
+
+// Length of StRtData block `layout`, 0 when it is read by batch.
+uint32_t RuntimeBlockLength(int16_t layout);
+// Converts a block of `layout` into `rec`; false (and `rec` untouched) when the layout has no
+// block or `block` is shorter than its length.
+bool DecodeRuntimeBlock(int16_t layout, std::span<const uint8_t> block, RuntimeRecord& rec);
+// Writes `rec` into `block` (zeroed by the caller) as `layout` carries it.
+bool EncodeRuntimeBlock(int16_t layout, const RuntimeRecord& rec, std::span<uint8_t> block);
+// The batch request of the runtime values for library `lib`.
+ParamBatchRequest RuntimeBatchRequest(const LibVersion& lib);
+// Stores a batch answer into `rec`; true when it carries the changed-parameters notice.
+bool ApplyRuntimeBatch(const ParamBatchRequest& req, const ParamBatchAnswer& answer,
+                       RuntimeRecord& rec);
+// What a server answers for runtime number `no` (10011 in mm/s); false for other numbers.
+bool RuntimeBatchValue(const RuntimeRecord& rec, int16_t no, double& value);
+bool RuntimeBatchValue(const RuntimeRecord& rec, int16_t no, int32_t& value);
 
 }  // namespace model
