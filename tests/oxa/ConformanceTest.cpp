@@ -201,7 +201,7 @@ TEST_P(Conformance, RouterWithoutRoutesCountsZero) {
   EXPECT_EQ(h->Oxa().OxaSyncReadReq(&router, kRouterIndexGroup, kRouterOffsetList, 0, &none), kOk);
 }
 
-INSTANTIATE_TEST_SUITE_P(Oxa, Conformance, ::testing::Values(DirectBackend()),
+INSTANTIATE_TEST_SUITE_P(Oxa, Conformance, ::testing::Values(DirectBackend(), TcpBackend()),
                          [](const auto& p) { return p.param.name; });
 
 }  // namespace
