@@ -42,7 +42,7 @@ bool GetInt(const json& j, int64_t lo, int64_t hi, int64_t& out) {
 
 class Reader {
  public:
-  Reader(std::string& error) : error_(error) {}
+  explicit Reader(std::string& error) : error_(error) {}
 
   bool Fail(const std::string& where, const std::string& what) {
     error_ = where + ": " + what;
@@ -124,7 +124,7 @@ bool ReadRuntime(Reader& r, Plant& plant, const json& j, const std::string& wher
       if (!GetInt(t, 1, 4, task)) return r.Fail(where, "task numbers run from 1 to 4");
       active[static_cast<size_t>(task - 1)] = true;
     }
-    if (!plant.AddCv2Runtime(port, active, error)) return false;
+    if (!plant.AddCv2Runtime(port, active, error)) return r.Fail(where, std::string(error));
   } else if (*gen == "CV3") {
     if (!r.OnlyKeys(j, where, {"generation", "port", "cycleCount"})) return false;
     if (!r.Port(j, where, port)) return false;
@@ -132,7 +132,9 @@ bool ReadRuntime(Reader& r, Plant& plant, const json& j, const std::string& wher
     if (!r.Int(j, "cycleCount", where, 0, std::numeric_limits<uint32_t>::max(), cycles)) {
       return false;
     }
-    if (!plant.AddCv3Runtime(port, static_cast<uint32_t>(cycles), error)) return false;
+    if (!plant.AddCv3Runtime(port, static_cast<uint32_t>(cycles), error)) {
+      return r.Fail(where, std::string(error));
+    }
   } else {
     return r.Fail(where, "\"generation\" must be \"CV2\" or \"CV3\"");
   }
@@ -204,7 +206,7 @@ bool ReadServer(Reader& r, Plant& plant, const json& j, const std::string& where
     }
   }
   AxisServer* server = plant.AddServer(std::move(c), error);
-  if (!server) return false;
+  if (!server) return r.Fail(where, std::string(error));
   for (const ServerFeature& f : features) {
     std::string ferr;
     if (f.install && !f.install(*server, j, ferr)) {

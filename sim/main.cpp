@@ -1,0 +1,86 @@
+// valdor-sim: an emulated controller with PLC runtimes and Valdor axis servers, reached over
+// OXA/TCP.
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "oxa/OxaTcpServer.h"
+#include "sim/Plant.h"
+
+namespace {
+
+bool SplitHostPort(const std::string& text, std::string& host, uint16_t& port) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  host = text.substr(0, colon);
+  const char* b = text.data() + colon + 1;
+  const char* e = text.data() + text.size();
+  auto [p, ec] = std::from_chars(b, e, port);
+  return ec == std::errc{} && p == e && b != e;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"valdor-sim: emulated controller with PLC runtimes and Valdor axis servers"};
+  std::string listen = "127.0.0.1:26801";
+  std::string netIdText = "127.0.0.1.1.1";
+  std::string configPath;
+  app.add_option("--listen", listen, "TCP endpoint to listen on, HOST:PORT (port 0: any free)")
+      ->capture_default_str();
+  app.add_option("--netid", netIdText, "NetId of the controller")->capture_default_str();
+  app.add_option("--config", configPath, "JSON file naming the runtimes and axis servers")
+      ->check(CLI::ExistingFile);
+  CLI11_PARSE(app, argc, argv);
+
+  std::string host;
+  uint16_t port = 0;
+  if (!SplitHostPort(listen, host, port)) {
+    std::fprintf(stderr, "valdor-sim: --listen needs HOST:PORT, got \"%s\"\n", listen.c_str());
+    return 2;
+  }
+  const auto netId = oxa::NetId::Parse(netIdText);
+  if (!netId) {
+    std::fprintf(stderr,
+                 "valdor-sim: --netid needs six numbers 0-255 \"a.b.c.d.e.f\", got \"%s\"\n",
+                 netIdText.c_str());
+    return 2;
+  }
+
+  std::string error;
+  const auto features = sim::DefaultServerFeatures();
+  std::unique_ptr<sim::Plant> plant = configPath.empty()
+                                          ? std::make_unique<sim::Plant>(*netId)
+                                          : sim::LoadPlantFile(configPath, *netId, features, error);
+  if (!plant) {
+    std::fprintf(stderr, "valdor-sim: %s\n", error.c_str());
+    return 2;
+  }
+
+  // The server thread inherits the blocked signals, so only sigwait below receives them.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  auto server = oxa::OxaTcpServer::Start(plant->Ctrl(), host, port, error);
+  if (!server) {
+    std::fprintf(stderr, "valdor-sim: cannot listen on %s: %s\n", listen.c_str(), error.c_str());
+    return 1;
+  }
+  size_t axes = 0;
+  for (const auto& s : plant->Servers()) axes += s->Axes().size();
+  std::printf("valdor-sim: NetId %s listening on %s:%u (%zu axis servers, %zu axes)\n",
+              netId->ToString().c_str(), host.c_str(), static_cast<unsigned>(server->Port()),
+              plant->Servers().size(), axes);
+  std::fflush(stdout);
+
+  int received = 0;
+  sigwait(&stopSignals, &received);
+  server->Stop();
+  std::printf("valdor-sim: stopped (%s)\n", received == SIGINT ? "SIGINT" : "SIGTERM");
+  return 0;
+}
