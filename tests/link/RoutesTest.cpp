@@ -17,24 +17,6 @@ std::vector<uint8_t> Records(const std::vector<std::pair<std::string, oxa::NetId
   return out;
 }
 
-TEST(RoutesTest, EntriesAreLocalAndAtMost49Routes) {
-  fake::Plant p;
-  std::vector<std::pair<std::string, oxa::NetId>> routes;
-  for (uint8_t i = 0; i < 60; ++i)
-    routes.push_back({"PLC" + std::to_string(i), {{10, 0, 0, i, 1, 1}}});
-  p.routeCount = 60;
-  p.routeRecords = Records(routes);
-  const auto entries = axlink::ReadTargetEntries(p);
-  ASSERT_EQ(entries.size(), 50u);
-  EXPECT_EQ(entries[0].name, "Local");
-  EXPECT_EQ(entries[0].netId, p.local);
-  EXPECT_EQ(entries[1].name, "PLC0");
-  EXPECT_EQ(entries[49].name, "PLC48");
-  EXPECT_EQ(entries[49].netId, (oxa::NetId{{10, 0, 0, 48, 1, 1}}));
-  // The whole list was asked for, as the router expects.
-  EXPECT_EQ(p.log.size(), 2u);
-}
-
 TEST(RoutesTest, NoDialogWithoutRoutesOrWhenTheRouterFails) {
   for (std::optional<int32_t> count :
        {std::optional<int32_t>{0}, std::optional<int32_t>{-3}, std::optional<int32_t>{},
