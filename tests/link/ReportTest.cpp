@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,11 +16,16 @@ namespace {
 
 class RecordingUi : public axlink::IDocUi {
  public:
-  void MessageBox(const std::string& text) override { boxes.push_back(text); }
+  void MessageBox(const std::string& text) override {
+    boxes.push_back(text);
+    if (whileOpen) whileOpen();
+  }
   void RequestRedisplay() override { ++redisplays; }
 
   std::vector<std::string> boxes;
   int redisplays = 0;
+  // Runs while the modal box is open, as the timer does in the application's nested event loop.
+  std::function<void()> whileOpen;
 };
 
 // Counts what the document sends; no controller behind it.
@@ -73,7 +79,17 @@ std::string DecodedLine(const i18n::StringTable& strings, int32_t code) {
 TEST(ReportOxaError, TimedOutRefreshReadStopsTheCommunication) {
   Fixture f;
   f.doc.bCommStopped = false;  // as after a successful axis selection
+  // The box is modal but timers keep firing while it is open: by then the communication must
+  // already be stopped, or the next refresh tick would send again and stack a second box.
+  bool stoppedWhileOpen = false;
+  std::vector<int32_t> timeoutsWhileOpen;
+  f.ui.whileOpen = [&] {
+    stoppedWhileOpen = f.doc.bCommStopped;
+    timeoutsWhileOpen = f.oxa.timeouts;
+  };
   f.doc.ReportOxaError(true, false, 0x745, 0x8000F001, 16);
+  EXPECT_TRUE(stoppedWhileOpen);
+  EXPECT_EQ(timeoutsWhileOpen, std::vector<int32_t>{1000});
 
   ASSERT_EQ(f.ui.boxes.size(), 1u);
   const std::string& box = f.ui.boxes[0];
