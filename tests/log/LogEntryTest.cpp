@@ -1,7 +1,6 @@
 // Entry layouts against byte images built by hand from the layout tables.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -98,18 +97,6 @@ TEST(LogEntry, UnterminatedTextsAreCutTo255BytesAndTerminated) {
     EXPECT_EQ(e.FormatText[255], '\0');
     EXPECT_EQ(e.TextArg[255], '\0');
   }
-}
-
-TEST(LogEntry, LayoutFourIsTheInMemoryFormAndBytesAfterATerminatorAreDropped) {
-  const auto& g = kGolden[3];
-  auto wire = Image(g);
-  // Leftovers after the terminator of the format text must not reach the entry.
-  PutStr(wire, g.format + 40, "stale");
-  LogEntry e;
-  ASSERT_EQ(DecodeLogEntry(4, wire, e), oxa::kOk);
-  EXPECT_EQ(e.Format(), "Position %d reached");
-  EXPECT_TRUE(
-      std::all_of(e.FormatText.begin() + 19, e.FormatText.end(), [](char c) { return c == '\0'; }));
 }
 
 }  // namespace

@@ -110,14 +110,4 @@ TEST(LogRoundTrip, LayoutOneRereadsContinuouslyAndLayoutZeroSendsNothing) {
   EXPECT_EQ(zero.log.Line(1), "");
 }
 
-TEST(LogRoundTrip, ALogThatIsNotReadyIsPolledAgainWithoutAReport) {
-  Rig rig(4);
-  rig.AxisLog().SetReady(false);
-  bool redraw = false;
-  EXPECT_EQ(rig.log.RefreshMessageLog(rig.link, &redraw), oxa::kErrNotReady);
-  rig.AxisLog().SetReady(true);
-  EXPECT_EQ(rig.Pass(), 5);
-  EXPECT_EQ(rig.log.Line(1).substr(24), "Axis ready");
-}
-
 }  // namespace
