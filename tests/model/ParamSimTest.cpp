@@ -1,0 +1,277 @@
+// Round trips of the parameter record against the emulator's parameter store in this process,
+// for every block layout and every access method.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ParamFake.h"
+#include "model/ParamLayouts.h"
+#include "model/ParamRead.h"
+#include "model/ParamWrite.h"
+#include "sim/AxisServer.h"
+#include "sim/Controller.h"
+#include "sim/ParamStore.h"
+
+namespace {
+
+using model::ParamField;
+using model::ParamRecord;
+using model::ParamType;
+
+const oxa::NetId kNet{{127, 0, 0, 1, 1, 1}};
+
+// Hands every request to the emulated controller, as the in-process transport does.
+class EndpointOxa : public oxa::IOxa {
+ public:
+  explicit EndpointOxa(oxa::IOxaEndpoint& ep) : ep_(ep) {}
+  long OxaPortOpen() override { return 1; }
+  int32_t OxaPortClose() override { return 0; }
+  int32_t OxaGetLocalAddress(oxa::OxaAddr*) override { return 0; }
+  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
+  int32_t OxaSyncReadReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t len,
+                         void* data) override {
+    return Do(a, oxa::Command::Read, g, o, len, data, 0, nullptr);
+  }
+  int32_t OxaSyncWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t len,
+                          const void* data) override {
+    return Do(a, oxa::Command::Write, g, o, 0, nullptr, len, data);
+  }
+  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t rlen,
+                              void* rdata, uint32_t wlen, const void* wdata) override {
+    return Do(a, oxa::Command::ReadWrite, g, o, rlen, rdata, wlen, wdata);
+  }
+
+ private:
+  int32_t Do(const oxa::OxaAddr* a, oxa::Command cmd, uint32_t g, uint32_t o, uint32_t rlen,
+             void* rdata, uint32_t wlen, const void* wdata) {
+    oxa::OxaRequest req;
+    req.target = *a;
+    req.command = cmd;
+    req.indexGroup = g;
+    req.indexOffset = o;
+    req.readLength = rlen;
+    req.writeData = {static_cast<const uint8_t*>(wdata), wlen};
+    const auto reply = ep_.Handle(req, {static_cast<uint8_t*>(rdata), rlen});
+    if (reply.result == 0 && reply.dataLength != rlen) return oxa::kErrInvalidSize;
+    return reply.result;
+  }
+  oxa::IOxaEndpoint& ep_;
+};
+
+struct Rig {
+  sim::Controller ctrl{kNet};
+  std::unique_ptr<sim::AxisServer> server;
+  EndpointOxa oxa{ctrl};
+  paramtest::RecordingReport report;
+  model::AxisLink link;
+
+  Rig(model::LibVersion lib, int16_t layout) {
+    sim::AxisServerConfig c;
+    c.port = 851;
+    c.lib = lib;
+    c.axisNames = {"Clamp", "Feed", "Lift"};
+    c.firstAxis = 1;
+    c.recordVersions[2] = layout;
+    std::string error;
+    server = sim::AxisServer::Create(ctrl, c, error);
+    EXPECT_TRUE(server) << error;
+    EXPECT_TRUE(sim::InstallParamStore(*server));
+    link.oxa = &oxa;
+    link.addr = {kNet, 851};
+    link.axis = paramtest::kAxis;
+    link.lib = lib;
+    link.versions.fill(-1);
+    link.versions[2] = layout;
+    link.report = &report;
+  }
+  ParamRecord& Store() { return sim::ParamsOf(*server->Axis(paramtest::kAxis))->Record(); }
+};
+
+// Distinct values that survive every wire type.
+void Scramble(ParamRecord& r, int seed) {
+  int i = seed;
+  for (const auto& f : model::ParamFields()) {
+    ++i;
+    switch (f.type) {
+      case ParamType::Real:
+        f.Ref<double>(r) = i * 1.125;
+        break;
+      case ParamType::Int16:
+        f.Ref<int16_t>(r) = static_cast<int16_t>(i);
+        break;
+      case ParamType::UInt16:
+        f.Ref<uint16_t>(r) = static_cast<uint16_t>(0x8100 + i);
+        break;
+      case ParamType::Int32:
+        f.Ref<int32_t>(r) = -i * 1000;
+        break;
+      case ParamType::Bool:
+        f.Ref<bool>(r) = i % 2 == 0;
+        break;
+      case ParamType::RealArray:
+        for (size_t j = 0; j < 20; ++j)
+          f.Ref<std::array<double, 20>>(r)[j] = i + 0.5 * static_cast<double>(j);
+        break;
+      case ParamType::Text:
+        model::SetFileName(r, "round-trip-" + std::to_string(seed) + ".dat");
+        break;
+    }
+  }
+}
+
+bool SameField(const ParamField& f, const ParamRecord& a, const ParamRecord& b) {
+  switch (f.type) {
+    case ParamType::Real:
+      return f.Ref<double>(a) == f.Ref<double>(b);
+    case ParamType::Int16:
+      return f.Ref<int16_t>(a) == f.Ref<int16_t>(b);
+    case ParamType::UInt16:
+      return f.Ref<uint16_t>(a) == f.Ref<uint16_t>(b);
+    case ParamType::Int32:
+      return f.Ref<int32_t>(a) == f.Ref<int32_t>(b);
+    case ParamType::Bool:
+      return f.Ref<bool>(a) == f.Ref<bool>(b);
+    case ParamType::RealArray:
+      return f.Ref<std::array<double, 20>>(a) == f.Ref<std::array<double, 20>>(b);
+    case ParamType::Text:
+      return model::FileNameText(a) == model::FileNameText(b);
+  }
+  return false;
+}
+
+// The offset a layout gives a field, or -1.
+int OffsetIn(int layout, std::string_view name) {
+  const auto& t = model::ParamLayouts();
+  const int c = t.Column(layout);
+  for (const auto& row : t.rows) {
+    const auto s = row.slots[static_cast<size_t>(c)];
+    if (row.field.name == name && s.kind == model::Slot::Offset) return static_cast<int>(s.offset);
+  }
+  return -1;
+}
+
+TEST(ParamSim, BlockRoundTripInEveryLayout) {
+  for (int16_t layout : std::array<int16_t, 12>{0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}) {
+    SCOPED_TRACE("layout " + std::to_string(layout));
+    Rig rig({2, 1, 6}, layout);
+    Scramble(rig.Store(), layout);
+    rig.Store().CreepSpeedAsym = rig.Store().CreepSpeed;  // pairs share one value up to 10
+    ParamRecord r{};
+    model::RuntimeRecord rt;
+    ASSERT_EQ(model::ReadParamRecord(12, rig.link, r, rt), 0);
+    const ParamRecord& s = rig.Store();
+    for (const auto& f : model::ParamFields()) {
+      const int off = OffsetIn(layout, f.name);
+      if (off < 0 || f.name.ends_with("Asym") || f.name == "OverlapCompensation2") continue;
+      EXPECT_TRUE(SameField(f, r, s)) << f.name;
+    }
+    EXPECT_TRUE(SameField(*model::FindParamField("FileName"), r, s));
+    EXPECT_EQ(rt.ReferenceVelo, s.ReferenceVelo);
+
+    // A changed record written back lands in the store.
+    ParamRecord w = r;
+    Scramble(w, 500 + layout);
+    ASSERT_EQ(model::WriteParamRecord(rig.link, w), 0);
+    for (const auto& f : model::ParamFields()) {
+      if (OffsetIn(layout, f.name) < 0 || f.name.ends_with("Asym") ||
+          f.name == "OverlapCompensation2") {
+        continue;
+      }
+      EXPECT_TRUE(SameField(f, rig.Store(), w)) << f.name;
+    }
+    if (layout == 13) {
+      EXPECT_EQ(rig.Store().PehFilter, w.PehFilter);
+      EXPECT_EQ(rig.Store().PehEnabled, w.PehEnabled);
+    }
+    EXPECT_TRUE(rig.report.reports.empty());
+  }
+}
+
+TEST(ParamSim, NumberedRoundTripBySingleAndBatch) {
+  for (model::LibVersion lib : {model::LibVersion{3, 0, 21}, model::LibVersion{3, 0, 35}}) {
+    SCOPED_TRACE(std::to_string(lib.build));
+    Rig rig(lib, 14);
+    Scramble(rig.Store(), 7);
+    ParamRecord r{};
+    model::RuntimeRecord rt;
+    ASSERT_EQ(model::ReadParamRecord(12, rig.link, r, rt), 0);
+    EXPECT_TRUE(rig.report.reports.empty());
+    const bool batch = lib.build >= 22;
+    // The single method reads only the numbers of its lists; the batch every number.
+    const std::vector<std::string_view> notSingle = {"OverrunThreshold",
+                                                     "PositionMask",
+                                                     "ZeroSwap",
+                                                     "CtrlLoopOnError",
+                                                     "PotRpRl",
+                                                     "BrakeDistanceAuto",
+                                                     "OutputWeighting",
+                                                     "OutputIncInterpolation",
+                                                     "LagDx",
+                                                     "LagTi",
+                                                     "LagWuLimit",
+                                                     "LagOutLimit",
+                                                     "VeloKp",
+                                                     "VeloDx",
+                                                     "VeloTi",
+                                                     "VeloWuLimit",
+                                                     "VeloOutLimit",
+                                                     "PreFeed",
+                                                     "DefaultPowerOk"};
+    for (const auto& f : model::ParamFields()) {
+      if (f.no == 0) continue;
+      if (!batch && std::find(notSingle.begin(), notSingle.end(), f.name) != notSingle.end()) {
+        continue;
+      }
+      EXPECT_TRUE(SameField(f, r, rig.Store())) << f.name;
+    }
+    EXPECT_EQ(r.ValveSpare1, 0);
+    EXPECT_EQ(rt.ReferenceVelo, rig.Store().ReferenceVelo);
+
+    // Numbered writes land in the store.
+    ASSERT_EQ(model::WriteParamNoReal(rig.link, 42.25, 1600), 0);
+    ASSERT_EQ(model::WriteParamNoByte(rig.link, 1, 1608), 0);
+    ASSERT_EQ(model::WriteParamNoUInt(rig.link, 0x8181, 1004), 0);
+    ASSERT_EQ(model::WriteParamNoReal(rig.link, 4, 1100), 0);
+    EXPECT_EQ(rig.Store().CreepSpeed, 42.25);
+    EXPECT_TRUE(rig.Store().Asymmetric);
+    EXPECT_EQ(rig.Store().JerkEnabled, 0x8181);
+    EXPECT_EQ(rig.Store().EncoderType, 4);
+    // A number the server does not know yet fails with 0x703 and is reported.
+    EXPECT_EQ(model::WriteParamNoReal(rig.link, 1, 1717), batch ? 0 : oxa::kErrInvalidIndexOffset);
+  }
+}
+
+TEST(ParamSim, ServerKnowsNumbersByVersionAndConfiguration) {
+  Rig rig({3, 0, 21}, 14);
+  sim::ParamStateOf(*rig.server)->unknown = {1280, 1281, 1301};
+  EXPECT_FALSE(sim::ServerKnowsParam(*rig.server, 1117));  // from V3.0.22
+  EXPECT_TRUE(sim::ServerKnowsParam(*rig.server, 1806));
+  EXPECT_FALSE(sim::ServerKnowsParam(*rig.server, 1280));
+  ParamRecord r{};
+  model::RuntimeRecord rt;
+  ASSERT_EQ(model::ReadParamRecord(12, rig.link, r, rt), 0);
+  EXPECT_EQ(r.AreaA, 1.0);
+  EXPECT_EQ(r.VeloRatio, 1.0);
+  // A library that reads blocks only has numbered writes but no numbered reads and no batch.
+  Rig old({3, 0, 11}, 9);
+  std::array<uint8_t, 940> buf{};
+  EXPECT_EQ(old.oxa.OxaSyncReadReq(&old.link.addr, paramtest::kNumberGroup, 8, 8, buf.data()),
+            oxa::kErrInvalidIndexGroup);
+  EXPECT_EQ(old.oxa.OxaSyncReadWriteReq(&old.link.addr, paramtest::kRecordGroup, 24, 240,
+                                        buf.data(), 80, buf.data()),
+            oxa::kErrInvalidIndexOffset);
+  EXPECT_EQ(model::WriteParamNoReal(old.link, 5, 8), 0);
+  EXPECT_EQ(old.Store().ReferenceVelo, 5);
+  // A server without a block layout refuses the block; wrong lengths are refused.
+  EXPECT_EQ(rig.oxa.OxaSyncReadReq(&rig.link.addr, paramtest::kRecordGroup, 2, 940, buf.data()),
+            oxa::kErrInvalidIndexOffset);
+  EXPECT_EQ(old.oxa.OxaSyncReadReq(&old.link.addr, paramtest::kRecordGroup, 2, 939, buf.data()),
+            oxa::kErrInvalidSize);
+  EXPECT_EQ(old.oxa.OxaSyncReadReq(&old.link.addr, paramtest::kNumberGroup + 1, 8, 8, buf.data()),
+            oxa::kErrInvalidIndexGroup);
+}
+
+}  // namespace
