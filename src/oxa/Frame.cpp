@@ -50,6 +50,8 @@ const char* ToString(FrameError error) {
       return "length fields do not add up";
     case FrameError::BadLengths:
       return "read or write length not allowed for the command";
+    case FrameError::NotTheAnswer:
+      return "answer does not match the request";
   }
   return "unknown frame error";
 }
@@ -99,6 +101,47 @@ FrameError DecodeAnswerBody(std::span<const uint8_t> body, Answer& answer) {
   answer.result = At<int32_t>(body, 0);
   answer.data = body.subspan(kAnswerFixed, dataLength);
   return FrameError::None;
+}
+
+namespace {
+
+// The header of a frame at the start of `stream`; NeedMore until it is there, then NeedMore
+// with the frame size until the whole frame is.
+Scan ScanFrame(std::span<const uint8_t> stream, Header& header) {
+  if (stream.size() < kHeaderSize) return {Scan::NeedMore, kHeaderSize, FrameError::None};
+  if (const FrameError e = DecodeHeader(stream.first<kHeaderSize>(), header);
+      e != FrameError::None) {
+    return {Scan::Bad, 0, e};
+  }
+  const size_t size = kHeaderSize + header.bodyLength;
+  if (stream.size() < size) return {Scan::NeedMore, size, FrameError::None};
+  return {Scan::Complete, size, FrameError::None};
+}
+
+}  // namespace
+
+Scan ScanRequest(std::span<const uint8_t> stream, Header& header, OxaRequest& request) {
+  Scan scan = ScanFrame(stream, header);
+  if (scan.status == Scan::Bad || stream.size() < kHeaderSize) return scan;
+  if (header.flags != kFlagRequest) return {Scan::Bad, 0, FrameError::BadFlags};
+  if (scan.status == Scan::NeedMore) return scan;
+  const FrameError e =
+      DecodeRequestBody(header.command, stream.subspan(kHeaderSize, header.bodyLength), request);
+  if (e != FrameError::None) return {Scan::Bad, 0, e};
+  return scan;
+}
+
+Scan ScanAnswer(std::span<const uint8_t> stream, uint32_t invokeId, Command command, Header& header,
+                Answer& answer) {
+  Scan scan = ScanFrame(stream, header);
+  if (scan.status == Scan::Bad || stream.size() < kHeaderSize) return scan;
+  if (header.flags != kFlagAnswer || header.invokeId != invokeId || header.command != command) {
+    return {Scan::Bad, 0, FrameError::NotTheAnswer};
+  }
+  if (scan.status == Scan::NeedMore) return scan;
+  const FrameError e = DecodeAnswerBody(stream.subspan(kHeaderSize, header.bodyLength), answer);
+  if (e != FrameError::None) return {Scan::Bad, 0, e};
+  return scan;
 }
 
 void EncodeRequest(std::vector<uint8_t>& out, uint32_t invokeId, const OxaRequest& request) {

@@ -33,6 +33,7 @@ enum class FrameError {
   BadFlags,
   LengthMismatch,  // the body's own length fields do not add up to the body length
   BadLengths,      // a read with write data, a write with a read length, a read over the limit
+  NotTheAnswer,    // an answer whose invoke id, command or flags do not match the request
 };
 
 const char* ToString(FrameError error);
@@ -55,6 +56,24 @@ struct Answer {
   std::span<const uint8_t> data;  // points into the body
 };
 FrameError DecodeAnswerBody(std::span<const uint8_t> body, Answer& answer);
+
+// The state of the start of a received byte stream: a whole valid frame, not enough bytes yet,
+// or bytes that can never become a valid frame (the connection is then closed).
+struct Scan {
+  enum Status { NeedMore, Bad, Complete };
+  Status status = NeedMore;
+  // NeedMore: the stream length to wait for (the header, then the whole frame; never over
+  // kHeaderSize + kMaxBody). Complete: the size of the frame.
+  size_t size = 0;
+  FrameError error = FrameError::None;
+};
+
+// Looks for a request frame at the start of `stream` (the server side).
+Scan ScanRequest(std::span<const uint8_t> stream, Header& header, OxaRequest& request);
+// Looks for the answer to the request `invokeId` with `command` at the start of `stream` (the
+// client side).
+Scan ScanAnswer(std::span<const uint8_t> stream, uint32_t invokeId, Command command, Header& header,
+                Answer& answer);
 
 // Appends a whole request frame (header and body) to `out`.
 void EncodeRequest(std::vector<uint8_t>& out, uint32_t invokeId, const OxaRequest& request);

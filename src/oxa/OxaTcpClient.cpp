@@ -1,8 +1,11 @@
 #include "oxa/OxaTcpClient.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include <poll.h>
 
 #include "oxa/AsioInclude.h"
 #include "oxa/ClientCommon.h"
@@ -36,7 +39,6 @@ struct Connection {
 struct Step {
   bool done = false;
   asio::error_code ec;
-  size_t bytes = 0;
 };
 
 // The result of a name lookup; shared with the lookup's handler, which may outlive the request.
@@ -45,6 +47,21 @@ struct Lookup {
   asio::error_code ec;
   tcp::resolver::results_type results;
 };
+
+// Waits until `socket` is ready for `events` (or has an error to report); false when the
+// deadline passes first.
+bool WaitReady(tcp::socket& socket, short events, SteadyTime deadline) {
+  for (;;) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{socket.native_handle(), events, 0};
+    const int ms =
+        static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count(), 1 << 30));
+    const int r = ::poll(&p, 1, ms);
+    if (r > 0 || (r < 0 && errno != EINTR)) return true;
+  }
+}
 
 }  // namespace
 
@@ -59,6 +76,10 @@ struct OxaTcpClient::Impl {
   Connection* Find(const NetId& netId) const;
   bool Wait(const bool& done, SteadyTime deadline);
   void Abort(Connection& c);
+  int32_t Fail(Connection& c, int32_t result) {
+    Abort(c);
+    return result;
+  }
   bool StillOpen(Connection& c);
   int32_t Connect(Connection& c, SteadyTime deadline);
   int32_t Exchange(Connection& c, SteadyTime deadline, Command command, uint32_t invokeId,
@@ -160,63 +181,37 @@ int32_t OxaTcpClient::Impl::Connect(Connection& c, SteadyTime deadline) {
 
 int32_t OxaTcpClient::Impl::Exchange(Connection& c, SteadyTime deadline, Command command,
                                      uint32_t id, uint32_t readLength, void* readData) {
-  Step sent;
-  asio::async_write(c.socket, asio::buffer(c.out), [&sent](const asio::error_code& e, size_t) {
-    sent.ec = e;
-    sent.done = true;
-  });
-  if (!Wait(sent.done, deadline)) {
-    Abort(c);
-    return kErrTimeout;
-  }
-  if (sent.ec) {
-    Abort(c);
-    return kErrNoResponse;
+  // The kept connection is non-blocking; the data path waits with poll() and needs no
+  // io_context round, which keeps a request close to a plain socket round trip.
+  size_t sent = 0;
+  while (sent < c.out.size()) {
+    asio::error_code ec;
+    sent += c.socket.send(asio::buffer(c.out.data() + sent, c.out.size() - sent), 0, ec);
+    if (ec == asio::error::would_block) {
+      if (!WaitReady(c.socket, POLLOUT, deadline)) return Fail(c, kErrTimeout);
+    } else if (ec) {
+      return Fail(c, kErrNoResponse);
+    }
   }
 
-  // A correct answer has 16 + 8 + readLength bytes at most; a longer one is read up to the
-  // frame limit, growing only with the bytes that arrive.
+  // A correct answer has 16 + 8 + readLength bytes; a longer one is read up to the frame
+  // limit, the buffer growing only with the bytes that arrive.
   const size_t expected = wire::kHeaderSize + wire::kAnswerFixed + readLength;
   if (c.in.size() < expected) c.in.resize(std::min(expected, kGrowStep));
   size_t have = 0;
-  size_t need = wire::kHeaderSize;
   wire::Header header;
-  bool haveHeader = false;
-  for (;;) {
-    while (have < need) {
-      if (c.in.size() < need) c.in.resize(std::min(need, have + kGrowStep));
-      Step got;
-      c.socket.async_read_some(asio::buffer(c.in.data() + have, c.in.size() - have),
-                               [&got](const asio::error_code& e, size_t n) {
-                                 got.ec = e;
-                                 got.bytes = n;
-                                 got.done = true;
-                               });
-      if (!Wait(got.done, deadline)) {
-        Abort(c);
-        return kErrTimeout;
-      }
-      if (got.ec) {
-        Abort(c);
-        return kErrNoResponse;
-      }
-      have += got.bytes;
-    }
-    if (haveHeader) break;
-    const auto head = std::span<const uint8_t, wire::kHeaderSize>(c.in.data(), wire::kHeaderSize);
-    if (wire::DecodeHeader(head, header) != wire::FrameError::None ||
-        header.flags != wire::kFlagAnswer || header.invokeId != id || header.command != command) {
-      Abort(c);
-      return kErrNoResponse;
-    }
-    haveHeader = true;
-    need = wire::kHeaderSize + header.bodyLength;
-  }
   wire::Answer answer;
-  const std::span<const uint8_t> body(c.in.data() + wire::kHeaderSize, header.bodyLength);
-  if (wire::DecodeAnswerBody(body, answer) != wire::FrameError::None) {
-    Abort(c);
-    return kErrNoResponse;
+  wire::Scan scan;
+  for (;;) {
+    scan =
+        wire::ScanAnswer(std::span<const uint8_t>(c.in.data(), have), id, command, header, answer);
+    if (scan.status == wire::Scan::Complete) break;
+    if (scan.status == wire::Scan::Bad) return Fail(c, kErrNoResponse);
+    if (c.in.size() < scan.size) c.in.resize(std::min(scan.size, have + kGrowStep));
+    if (!WaitReady(c.socket, POLLIN, deadline)) return Fail(c, kErrTimeout);
+    asio::error_code ec;
+    have += c.socket.receive(asio::buffer(c.in.data() + have, c.in.size() - have), 0, ec);
+    if (ec && ec != asio::error::would_block) return Fail(c, kErrNoResponse);
   }
   int32_t result = answer.result;
   if (result == kOk) {
@@ -227,7 +222,7 @@ int32_t OxaTcpClient::Impl::Exchange(Connection& c, SteadyTime deadline, Command
     }
   }
   // Bytes beyond the answer were never asked for: the connection is out of step.
-  if (have != need) {
+  if (have != scan.size) {
     Abort(c);
   } else if (c.in.capacity() > kKeepBuffer) {
     std::vector<uint8_t>().swap(c.in);

@@ -38,7 +38,7 @@ struct OxaTcpServer::Impl {
   // Declared before the io_context: sessions that the io_context still owns unregister
   // themselves while it is destroyed.
   std::unordered_set<Session*> sessions;
-  asio::io_context io;
+  asio::io_context io{1};  // one thread runs it
   tcp::acceptor acceptor{io};
   asio::steady_timer retryTimer{io};
   std::thread thread;
@@ -56,7 +56,11 @@ class Session : public std::enable_shared_from_this<Session> {
   }
   ~Session() { server_.sessions.erase(this); }
 
-  void Start() { Process(); }
+  void Start() {
+    asio::error_code ignored;
+    socket_.non_blocking(true, ignored);
+    Process();
+  }
   void Close() {
     asio::error_code ignored;
     socket_.close(ignored);
@@ -67,23 +71,15 @@ class Session : public std::enable_shared_from_this<Session> {
   // pauses the loop until it is sent.
   void Process() {
     for (;;) {
-      if (have_ < wire::kHeaderSize) return ReadMore(wire::kHeaderSize);
       wire::Header header;
-      const auto head = std::span<const uint8_t, wire::kHeaderSize>(in_.data(), wire::kHeaderSize);
-      if (wire::DecodeHeader(head, header) != wire::FrameError::None ||
-          header.flags != wire::kFlagRequest) {
-        return Close();
-      }
-      const size_t need = wire::kHeaderSize + header.bodyLength;
-      if (have_ < need) return ReadMore(need);
       OxaRequest request;
-      const std::span<const uint8_t> body(in_.data() + wire::kHeaderSize, header.bodyLength);
-      if (wire::DecodeRequestBody(header.command, body, request) != wire::FrameError::None) {
-        return Close();
-      }
+      const wire::Scan scan =
+          wire::ScanRequest(std::span<const uint8_t>(in_.data(), have_), header, request);
+      if (scan.status == wire::Scan::Bad) return Close();
+      if (scan.status == wire::Scan::NeedMore) return ReadMore(scan.size);
       const bool answered = Answer(header, request);
-      Consume(need);
-      if (answered) return Send();
+      Consume(scan.size);
+      if (answered && !SendNow()) return;
     }
   }
 
@@ -119,6 +115,8 @@ class Session : public std::enable_shared_from_this<Session> {
 
   // Reads towards `need` bytes (already checked against the frame limit), growing the buffer
   // only by kGrowStep beyond what has arrived.
+  // Reads towards `need` bytes (already checked against the frame limit), growing the buffer
+  // only by kGrowStep beyond what has arrived.
   void ReadMore(size_t need) {
     if (in_.size() < need) in_.resize(std::min(need, have_ + kGrowStep));
     socket_.async_read_some(asio::buffer(in_.data() + have_, in_.size() - have_),
@@ -129,14 +127,28 @@ class Session : public std::enable_shared_from_this<Session> {
                             });
   }
 
-  void Send() {
-    asio::async_write(socket_, asio::buffer(out_),
-                      [self = shared_from_this()](const asio::error_code& ec, size_t) {
-                        if (ec) return self->Close();
-                        if (self->out_.capacity() > kKeepBuffer)
+  // Sends the answer at once when the socket takes it (the usual case), else finishes it
+  // asynchronously; true when the loop may go on.
+  bool SendNow() {
+    asio::error_code ec;
+    const size_t n = socket_.send(asio::buffer(out_), 0, ec);
+    if (ec && ec != asio::error::would_block) {
+      Close();
+      return false;
+    }
+    if (n == out_.size()) {
+      if (out_.capacity() > kKeepBuffer) std::vector<uint8_t>().swap(out_);
+      return true;
+    }
+    asio::async_write(socket_, asio::buffer(out_.data() + n, out_.size() - n),
+                      [self = shared_from_this()](const asio::error_code& e, size_t) {
+                        if (e) return self->Close();
+                        if (self->out_.capacity() > kKeepBuffer) {
                           std::vector<uint8_t>().swap(self->out_);
+                        }
                         self->Process();
                       });
+    return false;
   }
 
   OxaTcpServer::Impl& server_;
