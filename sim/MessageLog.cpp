@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "oxa/Bytes.h"
+#include "sim/ParamStore.h"
 #include "sim/Reply.h"
 
 namespace sim {
@@ -96,6 +97,13 @@ uint64_t SystemFileTime() {
 }
 
 void AxisLog::AddMessage(LogMessage m) {
+  Level level;
+  {
+    std::lock_guard lock(mutex_);
+    level = level_;
+  }
+  // Asked outside the lock: the level comes from other state of the axis.
+  if (level && static_cast<int>(m.cls) > level()) return;
   std::lock_guard lock(mutex_);
   if (m.timeStamp == 0) m.timeStamp = clock_();
   m.timeStamp = std::max(m.timeStamp, lastStamp_ + 1);
@@ -128,6 +136,11 @@ void AxisLog::Clear() {
 void AxisLog::SetReady(bool ready) {
   std::lock_guard lock(mutex_);
   ready_ = ready;
+}
+
+void AxisLog::SetLevel(Level level) {
+  std::lock_guard lock(mutex_);
+  level_ = std::move(level);
 }
 
 size_t AxisLog::Size() const {
@@ -196,6 +209,13 @@ bool InstallMessageLog(AxisServer& server, AxisLog::Clock clock) {
   for (const auto& axis : server.Axes()) {
     AxisLog& log = axis->Ext().Emplace<AxisLog>(clock);
     Seed(log, *axis, now);
+    SimAxis* a = axis.get();
+    log.SetLevel([a] {
+      double v = 3;
+      if (const ParamStore* p = ParamsOf(*a)) p->Extra(kParamLogLevel, v);
+      // The value travels as a double: anything odd counts as the nearest level.
+      return v >= 3 ? 3 : v >= 2 ? 2 : v >= 1 ? 1 : 0;
+    });
   }
   return server.AddAxisGroup(
       kGroupMessageLog, std::nullopt,

@@ -8,6 +8,8 @@
 //        (the server keeps no entries) and unknown layouts 0x703 at every offset.
 //   write, offset 1, no data: clears the log. Other offsets 0x703, data 0x705.
 //   any request while the log is not ready (SetReady(false)): 0x707.
+// Messages arrive as the log level of the axis (parameter 1005 of its parameter store: 0 none,
+// 1 errors, 2 warnings too, 3 activity too) chooses; without a parameter store all of them.
 // Entry layouts (little-endian, packed; T stamp, C class, C2 second class word, F format text,
 // A argument type, I integer, R real, S text argument; texts 256 bytes, zero-terminated):
 //   1 (530 bytes): C@0 F@4 A@260 I@262 R@266 S@274
@@ -31,6 +33,7 @@ namespace sim {
 inline constexpr uint32_t kGroupMessageLog = 0x8000F200;
 inline constexpr uint32_t kOffsetClearLog = 1;
 inline constexpr size_t kLogCapacity = 32;
+inline constexpr uint16_t kParamLogLevel = 1005;
 
 // Message classes, in the order of the log levels that show them (1 errors, 2 warnings,
 // 3 activity).
@@ -53,11 +56,14 @@ uint64_t SystemFileTime();
 class AxisLog {
  public:
   using Clock = std::function<uint64_t()>;
+  // The current log level: classes above it are not kept.
+  using Level = std::function<int()>;
 
   explicit AxisLog(Clock clock = SystemFileTime) : clock_(std::move(clock)) {}
 
-  // Appends a message; a time stamp of 0 means now, and a stamp is raised when needed to stay
-  // above the previous one. The oldest messages fall out past kLogCapacity.
+  // Appends a message unless its class is above the log level; a time stamp of 0 means now,
+  // and a stamp is raised when needed to stay above the previous one. The oldest messages fall
+  // out past kLogCapacity.
   void AddMessage(LogMessage m);
   void Add(LogClass cls, std::string_view text, int32_t code = 0);
   void AddInt(LogClass cls, std::string_view format, int32_t value, int32_t code = 0);
@@ -65,6 +71,8 @@ class AxisLog {
   void AddText(LogClass cls, std::string_view format, std::string_view value, int32_t code = 0);
   void Clear();
   void SetReady(bool ready);
+  // Empty: every message is kept.
+  void SetLevel(Level level);
 
   size_t Size() const;
   // The message at `offset` (1 the newest); false when there is none.
@@ -75,6 +83,7 @@ class AxisLog {
 
  private:
   Clock clock_;
+  Level level_;
   mutable std::mutex mutex_;
   std::deque<LogMessage> messages_;  // front: the newest
   uint64_t lastStamp_ = 0;
@@ -86,8 +95,9 @@ uint32_t LogEntryWireLength(int layout);
 // Writes `m` in `layout` into `out` (LogEntryWireLength(layout) bytes); false when it does not fit.
 bool EncodeLogMessage(int layout, const LogMessage& m, std::span<uint8_t> out);
 
-// Gives every axis of `server` a log, filled with the messages of a start-up, and serves the log
-// group. False when the group is already served.
+// Gives every axis of `server` a log, filled with the messages of a start-up, that follows the
+// log level of the axis's parameter store, and serves the log group. False when the group is
+// already served.
 bool InstallMessageLog(AxisServer& server, AxisLog::Clock clock = SystemFileTime);
 // The log of an axis, null when the server has none.
 AxisLog* LogOf(SimAxis& axis);

@@ -8,6 +8,7 @@
 
 #include "sim/AxisServer.h"
 #include "sim/MessageLog.h"
+#include "sim/ParamStore.h"
 #include "sim/SimTestUtil.h"
 
 namespace {
@@ -140,3 +141,36 @@ TEST_F(SimLogTest, StampsAlwaysIncreaseAndTheOldestMessagesFallOut) {
 }
 
 }  // namespace
+
+TEST(SimLogLevel, TheAxisLogLevelChoosesWhichMessagesArrive) {
+  sim::Controller ctrl{simtest::kNetId};
+  sim::AxisServerConfig c;
+  c.port = kPort;
+  c.lib = {3, 0, 35};
+  c.axisNames = {"Press ram"};
+  std::string error;
+  auto server = sim::AxisServer::Create(ctrl, c, error);
+  ASSERT_TRUE(server) << error;
+  ASSERT_TRUE(sim::InstallMessageLog(*server, [] { return kNow; }));
+  sim::SimAxis& axis = *server->Axis(1);
+  sim::AxisLog& log = *sim::LogOf(axis);
+  // Without a parameter store every class is kept.
+  log.Clear();
+  log.Add(LogClass::Activity, "Axis homed");
+  EXPECT_EQ(log.Size(), 1u);
+  ASSERT_TRUE(sim::InstallParamStore(*server));
+  struct Case {
+    double level;
+    size_t kept;  // of one error, one warning, one activity message
+  };
+  for (const Case& k :
+       {Case{0, 0}, Case{1, 1}, Case{2, 2}, Case{3, 3}, Case{2.5, 2}, Case{-7, 0}, Case{1e9, 3}}) {
+    SCOPED_TRACE(k.level);
+    ASSERT_TRUE(sim::ParamsOf(axis)->SetExtra(sim::kParamLogLevel, k.level));
+    log.Clear();
+    log.Add(LogClass::Error, "Position limit exceeded");
+    log.Add(LogClass::Warning, "Supply pressure low");
+    log.Add(LogClass::Activity, "Axis homed");
+    EXPECT_EQ(log.Size(), k.kept);
+  }
+}
