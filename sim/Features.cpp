@@ -1,6 +1,7 @@
 #include "sim/MessageLog.h"
 #include "sim/ParamStore.h"
 #include "sim/Plant.h"
+#include "sim/RuntimeRecords.h"
 
 namespace sim {
 
@@ -9,6 +10,8 @@ std::vector<ServerFeature> DefaultServerFeatures() {
   // Each feature of the axis server that the configuration switches on adds itself here.
   features.push_back(MessageLogFeature());
   features.push_back(ParamStoreFeature());
+  // After the parameter store: the runtime values travel in its batch.
+  features.push_back(RuntimeRecordsFeature());
   return features;
 }
 
