@@ -26,7 +26,7 @@ int32_t AnswerLocalRouter(const RouteTable& table, Command command, uint32_t ind
   }
   if (indexOffset == kRouterOffsetList) {
     if (readData.size() != count * kRouteRecordSize) return kErrInvalidSize;
-    std::memset(readData.data(), 0, readData.size());
+    std::fill(readData.begin(), readData.end(), uint8_t{0});
     for (size_t i = 0; i < count; ++i) {
       const RouteEntry& r = table.routes[i];
       uint8_t* rec = readData.data() + i * kRouteRecordSize;
