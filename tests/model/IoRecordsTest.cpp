@@ -194,22 +194,4 @@ TEST(IoRecords, OlderLayoutsMoveFieldByField) {
   }
 }
 
-TEST(IoRecords, DevInLayoutOneFieldsLandWhereThePageLooks) {
-  std::vector<uint8_t> block(143, 0);
-  rttest::Poke(block, 0x0A, uint32_t{123456});  // udiCount
-  rttest::Poke(block, 0x00, uint16_t{4321});    // uiCount
-  rttest::Poke(block, 0x0E, uint16_t{0x0102});  // DriveState
-  block[0x5E] = 1;                              // PwrOk
-  block[0x5D] = 0;                              // Enack
-  const auto image = Convert(IoRecordId::DevIn, 11, 1, block);
-  model::DevInRecord rec;
-  std::copy(image.begin(), image.end(), rec.bytes.begin());
-  EXPECT_EQ(rec.Field<uint32_t>(0x00), 123456u);
-  EXPECT_EQ(rec.Field<uint16_t>(0x18), 4321u);
-  EXPECT_EQ(rec.Field<uint16_t>(0x30), 0x0102u);
-  EXPECT_TRUE(rec.Field<bool>(0x60));
-  EXPECT_FALSE(rec.Field<bool>(0x61));
-  EXPECT_EQ(rec.Field<uint32_t>(200), 0u);  // outside the image
-}
-
 }  // namespace

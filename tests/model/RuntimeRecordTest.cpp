@@ -113,27 +113,6 @@ TEST(RuntimeBlock, LayoutsDecodeFromTheirOffsets) {
   }
 }
 
-TEST(RuntimeBlock, LayoutZeroSharesWireValues) {
-  std::vector<uint8_t> block(274, 0);
-  Poke(block, 0x90, 123.25);
-  Poke(block, 0x9, 87.5);
-  rttest::FakeServer server;
-  server.blocks[1] = block;
-  auto link = rttest::Link(server);
-  link.versions[1] = 0;
-  RuntimeRecord r = Sentinel();
-  ASSERT_EQ(model::ReadRuntimeRecord(link, r, false), 0);
-  EXPECT_EQ(r.TargetPos, 123.25);
-  EXPECT_EQ(r.TargetPosAux, 123.25);
-  EXPECT_EQ(r.ActualPressure, 87.5);
-  EXPECT_EQ(r.ActualPressure2, 87.5);
-  EXPECT_EQ(r.ActualPressure3, 87.5);
-  EXPECT_EQ(r.Override, 1.0);
-  EXPECT_FALSE(r.Unsaved);
-  EXPECT_EQ(r.SpareValue, 0.0);
-  EXPECT_EQ(r.Overlap, 7.5);
-}
-
 TEST(RuntimeBlock, FailedOrShortReadLeavesRecord) {
   rttest::FakeServer server;
   server.readError = oxa::kErrTimeout;
