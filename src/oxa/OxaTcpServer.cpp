@@ -23,6 +23,8 @@ constexpr size_t kInitialBuffer = 4096;
 constexpr size_t kGrowStep = 65536;
 // Buffers that grew beyond this for one big frame are given back afterwards.
 constexpr size_t kKeepBuffer = 65536;
+// Connections beyond this many are closed as soon as they are accepted.
+constexpr size_t kMaxSessions = 256;
 
 class Session;
 
@@ -172,8 +174,12 @@ void OxaTcpServer::Impl::Accept() {
       return;
     }
     asio::error_code ignored;
-    socket.set_option(tcp::no_delay(true), ignored);
-    std::make_shared<Session>(*this, std::move(socket))->Start();
+    if (sessions.size() >= kMaxSessions) {
+      socket.close(ignored);
+    } else {
+      socket.set_option(tcp::no_delay(true), ignored);
+      std::make_shared<Session>(*this, std::move(socket))->Start();
+    }
     Accept();
   });
 }

@@ -6,7 +6,8 @@
 // calls it). A connection that sends a frame with a wrong magic, an unknown command or flags, a
 // body over 1 MiB or lengths that do not add up is closed without an answer; the others go on.
 // A frame's buffer grows only with the bytes that actually arrive, never beyond the frame limit.
-// A dropped reply sends nothing and keeps the connection open.
+// A dropped reply sends nothing and keeps the connection open. At most 256 connections are
+// served at a time; further ones are closed at once.
 #pragma once
 
 #include <cstdint>

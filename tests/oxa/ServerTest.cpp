@@ -199,6 +199,21 @@ TEST_F(ServerTest, ManyClientsAreServedOneRequestAtATime) {
   EXPECT_FALSE(endpoint_.Overlapped());
 }
 
+TEST_F(ServerTest, ConnectionsBeyondTheLimitAreClosed) {
+  std::vector<std::unique_ptr<RawConn>> conns;
+  std::vector<uint8_t> frame;
+  for (int i = 0; i < 256; ++i) {
+    conns.push_back(std::make_unique<RawConn>(server_->Port()));
+    ASSERT_TRUE(conns.back()->Send(Request(uint32_t(i), Command::Read, kPattern, 0, 4)));
+    ASSERT_EQ(conns.back()->ReadFrame(frame), Got::Frame) << i;
+  }
+  RawConn extra(server_->Port());
+  extra.Send(Request(1, Command::Read, kPattern, 0, 4));
+  EXPECT_EQ(extra.ReadFrame(frame), Got::Closed);
+  ASSERT_TRUE(conns.front()->Send(Request(2, Command::Read, kPattern, 0, 4)));
+  EXPECT_EQ(conns.front()->ReadFrame(frame), Got::Frame);
+}
+
 TEST_F(ServerTest, StopEndsServingAndABusyPortFailsToStart) {
   std::string error;
   EXPECT_EQ(OxaTcpServer::Start(endpoint_, "127.0.0.1", server_->Port(), error), nullptr);
