@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "oxa/Bytes.h"
@@ -188,27 +190,203 @@ constexpr std::array kParams = {
 #undef FILE_LIN_ARRAY
 
 constexpr uint16_t kNoOverlapCompensation = 1200;
+constexpr uint16_t kNoOverlapCompensation2 = 1204;
 
-// Table index (+1) of every number 0 to 0x7FFF; 0 for a number the format does not list.
-using NumberIndex = std::array<uint8_t, size_t{kFileNumberMask} + 1>;
-static_assert(kParams.size() < 255);
+// Every number of the table has a slot of its own, 1 to kSlots - 1; slot 0 stands for the numbers
+// the format does not list.
+constexpr size_t kSlots = [] {
+  size_t n = 1;
+  for (const FileParam& p : kParams) n += p.count;
+  return n;
+}();
 
-const NumberIndex& Index() {
-  static const std::unique_ptr<NumberIndex> index = [] {
-    auto idx = std::make_unique<NumberIndex>();
-    idx->fill(0);
-    for (size_t k = 0; k < kParams.size(); ++k) {
-      for (size_t i = 0; i < kParams[k].count; ++i) {
-        (*idx)[kParams[k].no + i] = static_cast<uint8_t>(k + 1);
+struct Plan {
+  std::array<uint16_t, size_t{kFileNumberMask} + 1> slotOf{};  // by number
+  std::array<const FileParam*, kSlots> param{};                // by slot
+};
+
+const Plan& ThePlan() {
+  static const std::unique_ptr<Plan> plan = [] {
+    auto p = std::make_unique<Plan>();
+    uint16_t slot = 1;
+    for (const FileParam& e : kParams) {
+      for (size_t i = 0; i < e.count; ++i, ++slot) {
+        p->slotOf[e.no + i] = slot;
+        p->param[slot] = &e;
       }
     }
-    return idx;
+    return p;
   }();
-  return *index;
+  return *plan;
 }
 
-// Fields that came into the format later than the file's version get these values before
-// every record.
+template <class T>
+T LoadValue(const uint8_t* p) {
+  using U = std::make_unsigned_t<T>;
+  U u;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&u, p, sizeof u);
+  } else {
+    u = oxa::bytes::LoadLe<U>(p);
+  }
+  return static_cast<T>(u);
+}
+
+// Stores a value (bytes 4 to 11 of its record) by the type of its field: reals and integers as
+// their first bytes, a boolean as true when bytes 4 to 7 are not 0.
+void StoreValue(const FileParam& p, size_t index, uint64_t value, ParamRecord& param,
+                LinRecord& lin) {
+  void* at = p.at(param, lin, index);
+  switch (p.type) {
+    case FileValueType::Real:
+      *static_cast<double*>(at) = std::bit_cast<double>(value);
+      break;
+    case FileValueType::Bool:
+      *static_cast<bool*>(at) = static_cast<uint32_t>(value) != 0;
+      break;
+    case FileValueType::Int16:
+      *static_cast<int16_t*>(at) = static_cast<int16_t>(static_cast<uint16_t>(value));
+      break;
+    case FileValueType::Word16:
+      *static_cast<uint16_t*>(at) = static_cast<uint16_t>(value);
+      break;
+    case FileValueType::Int32:
+      *static_cast<int32_t*>(at) = static_cast<int32_t>(static_cast<uint32_t>(value));
+      break;
+  }
+}
+
+constexpr size_t kSkippedNamed = 5;
+
+// Applies records one after the other; the records are reset when it is made.
+//
+// The records first go to a staging area that keeps, per number, the value and the position of
+// its last record, so that the loop over the records neither branches on types nor runs the
+// default pass. Finish then gives exactly what applying them one by one gives: a field keeps the
+// value of its last record, 1200 also sets OverlapCompensation2 when it came after the last
+// 1204, and in a file older than 215 the defaults of the format win over every field except the
+// one(s) that the file's last record set.
+class Parser {
+ public:
+  Parser(ParamRecord& param, LinRecord& lin, FileLoadResult& result)
+      : param_(param), lin_(lin), result_(result), plan_(ThePlan()) {
+    model::ResetLinRecord(lin_);
+    model::ResetParamRecord(param_);
+  }
+
+  // Feeds every whole record of `bytes`; returns the bytes of the incomplete rest.
+  size_t Records(std::span<const uint8_t> bytes) {
+    const size_t whole = bytes.size() / kFileRecordSize;
+    const uint8_t* rec = bytes.data();
+    const uint8_t* end = rec + whole * kFileRecordSize;
+    size_t position = result_.recordsRead;
+    if (rec != end && position == 0) {
+      // The version record: its number is the format, and it sets no field.
+      result_.nFileFormat = LoadValue<uint32_t>(rec) & kFileNumberMask;
+      rec += kFileRecordSize;
+      position = 1;
+    }
+    if (result_.nFileFormat <= kFileFormatOldNumbering) {
+      Stage<true>(rec, end, position);
+    } else {
+      Stage<false>(rec, end, position);
+    }
+    result_.recordsRead += whole;
+    return bytes.size() - whole * kFileRecordSize;
+  }
+
+  void Finish() {
+    Apply();
+    auto& w = result_.warnings;
+    if (result_.recordsRead == 0) w.push_back("the file holds no whole record");
+    if (result_.readError) {
+      w.push_back("read error after " + std::to_string(result_.recordsRead) +
+                  " records; the values read so far are kept");
+    }
+    if (result_.trailingBytes != 0) {
+      w.push_back("ignored " + std::to_string(result_.trailingBytes) +
+                  " bytes after the last whole record");
+    }
+    if (result_.nFileFormat > kFileFormatCurrent) {
+      w.push_back("format " + std::to_string(result_.nFileFormat) + " is newer than " +
+                  std::to_string(kFileFormatCurrent));
+    }
+    if (result_.numbersSkipped != 0) {
+      std::string line = std::to_string(result_.numbersSkipped) +
+                         " records with numbers that set nothing were skipped (";
+      const size_t named = std::min(result_.numbersSkipped, kSkippedNamed);
+      for (size_t i = 0; i < named; ++i) {
+        line += (i ? ", " : "") + std::to_string(skipped_[i]);
+      }
+      line += named < result_.numbersSkipped ? ", ...)" : ")";
+      w.push_back(std::move(line));
+    }
+    if (lin_.LinSamples < 0 || static_cast<size_t>(lin_.LinSamples) > model::kLinTabPoints) {
+      w.push_back("LinSamples " + std::to_string(lin_.LinSamples) + " is outside 0 to " +
+                  std::to_string(model::kLinTabPoints) + "; at most " +
+                  std::to_string(model::kLinTabPoints) + " table points are used");
+    }
+  }
+
+ private:
+  template <bool kOldNumbering>
+  void Stage(const uint8_t* rec, const uint8_t* end, size_t position) {
+    for (; rec != end; rec += kFileRecordSize) {
+      uint32_t no = LoadValue<uint32_t>(rec) & kFileNumberMask;
+      if (kOldNumbering && no - 6u <= 7u) no += 2;
+      const uint16_t slot = plan_.slotOf[no];
+      if (slot == 0) [[unlikely]] {
+        if (result_.numbersSkipped < kSkippedNamed) {
+          skipped_[result_.numbersSkipped] = static_cast<uint16_t>(no);
+        }
+        ++result_.numbersSkipped;
+      }
+      value_[slot] = LoadValue<uint64_t>(rec + 4);
+      last_[slot] = ++position;
+    }
+  }
+
+  // Stores the staged values into the records.
+  void Apply() {
+    if (result_.recordsRead == 0) return;
+    size_t lastSlot = 0;  // the slot of the file's last record, 0 when it set nothing
+    for (size_t slot = 1; slot < kSlots; ++slot) {
+      if (last_[slot] == result_.recordsRead) lastSlot = slot;
+      if (last_[slot] != 0) Store(slot);
+    }
+    const size_t oc1 = plan_.slotOf[kNoOverlapCompensation];
+    const size_t oc2 = plan_.slotOf[kNoOverlapCompensation2];
+    if (last_[oc1] > last_[oc2]) param_.OverlapCompensation2 = param_.OverlapCompensation;
+    if (result_.nFileFormat < kFileFormatCurrent) {
+      ApplyFormatDefaults(result_.nFileFormat, param_);
+      if (lastSlot != 0) {
+        Store(lastSlot);
+        if (lastSlot == oc1) param_.OverlapCompensation2 = param_.OverlapCompensation;
+      }
+    }
+  }
+
+  void Store(size_t slot) {
+    const FileParam& p = *plan_.param[slot];
+    const size_t index = static_cast<size_t>(plan_.slotOf[p.no]);
+    StoreValue(p, slot - index, value_[slot], param_, lin_);
+  }
+
+  ParamRecord& param_;
+  LinRecord& lin_;
+  FileLoadResult& result_;
+  const Plan& plan_;
+  std::array<uint16_t, kSkippedNamed> skipped_{};
+  std::array<uint64_t, kSlots> value_{};
+  std::array<size_t, kSlots> last_{};  // position (1-based) of the number's last record, 0: none
+};
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
 void ApplyFormatDefaults(int format, ParamRecord& r) {
   if (format >= kFileFormatCurrent) return;
   if (format < 201) r.DefaultHomePos = 0.0;
@@ -249,121 +427,16 @@ void ApplyFormatDefaults(int format, ParamRecord& r) {
   r.PreFeed = 1.0;  // format < 215
 }
 
-void StoreValue(const FileParam& p, size_t index, const uint8_t* value, ParamRecord& param,
-                LinRecord& lin) {
-  void* at = p.at(param, lin, index);
-  using oxa::bytes::LoadLe;
-  switch (p.type) {
-    case FileValueType::Real:
-      *static_cast<double*>(at) = std::bit_cast<double>(LoadLe<uint64_t>(value));
-      break;
-    case FileValueType::Bool:
-      *static_cast<bool*>(at) = LoadLe<uint32_t>(value) != 0;
-      break;
-    case FileValueType::Int16:
-      *static_cast<int16_t*>(at) = static_cast<int16_t>(LoadLe<uint16_t>(value));
-      break;
-    case FileValueType::Word16:
-      *static_cast<uint16_t*>(at) = LoadLe<uint16_t>(value);
-      break;
-    case FileValueType::Int32:
-      *static_cast<int32_t*>(at) = static_cast<int32_t>(LoadLe<uint32_t>(value));
-      break;
-  }
-}
-
-constexpr size_t kSkippedNamed = 5;
-
-// Applies records one after the other; the records are reset when it is made.
-class Parser {
- public:
-  Parser(ParamRecord& param, LinRecord& lin, FileLoadResult& result)
-      : param_(param), lin_(lin), result_(result), index_(Index()) {
-    model::ResetLinRecord(lin_);
-    model::ResetParamRecord(param_);
-  }
-
-  void Record(const uint8_t* rec) {
-    uint16_t no = static_cast<uint16_t>(oxa::bytes::LoadLe<uint32_t>(rec) & kFileNumberMask);
-    const bool first = result_.recordsRead == 0;
-    ++result_.recordsRead;
-    if (first) result_.nFileFormat = no;
-    ApplyFormatDefaults(result_.nFileFormat, param_);
-    if (first) return;
-    if (result_.nFileFormat <= kFileFormatOldNumbering && no >= 6 && no <= 13) no += 2;
-    const uint8_t k = index_[no];
-    if (k == 0) {
-      if (result_.numbersSkipped < kSkippedNamed) skipped_[result_.numbersSkipped] = no;
-      ++result_.numbersSkipped;
-      return;
-    }
-    const FileParam& p = kParams[k - 1u];
-    StoreValue(p, size_t{no} - p.no, rec + 4, param_, lin_);
-    if (no == kNoOverlapCompensation) param_.OverlapCompensation2 = param_.OverlapCompensation;
-  }
-
-  // Feeds every whole record of `bytes`; returns the bytes of the incomplete rest.
-  size_t Records(std::span<const uint8_t> bytes) {
-    const size_t whole = bytes.size() / kFileRecordSize;
-    for (size_t i = 0; i < whole; ++i) Record(bytes.data() + i * kFileRecordSize);
-    return bytes.size() - whole * kFileRecordSize;
-  }
-
-  void Finish() {
-    auto& w = result_.warnings;
-    if (result_.recordsRead == 0) w.push_back("the file holds no whole record");
-    if (result_.readError) {
-      w.push_back("read error after " + std::to_string(result_.recordsRead) +
-                  " records; the values read so far are kept");
-    }
-    if (result_.trailingBytes != 0) {
-      w.push_back("ignored " + std::to_string(result_.trailingBytes) +
-                  " bytes after the last whole record");
-    }
-    if (result_.nFileFormat > kFileFormatCurrent) {
-      w.push_back("format " + std::to_string(result_.nFileFormat) + " is newer than " +
-                  std::to_string(kFileFormatCurrent));
-    }
-    if (result_.numbersSkipped != 0) {
-      std::string line = std::to_string(result_.numbersSkipped) +
-                         " records with numbers that set nothing were skipped (";
-      const size_t named = std::min(result_.numbersSkipped, kSkippedNamed);
-      for (size_t i = 0; i < named; ++i) {
-        line += (i ? ", " : "") + std::to_string(skipped_[i]);
-      }
-      line += named < result_.numbersSkipped ? ", ...)" : ")";
-      w.push_back(std::move(line));
-    }
-    if (lin_.LinSamples < 0 || static_cast<size_t>(lin_.LinSamples) > model::kLinTabPoints) {
-      w.push_back("LinSamples " + std::to_string(lin_.LinSamples) + " is outside 0 to " +
-                  std::to_string(model::kLinTabPoints) + "; at most " +
-                  std::to_string(model::kLinTabPoints) + " table points are used");
-    }
-  }
-
- private:
-  ParamRecord& param_;
-  LinRecord& lin_;
-  FileLoadResult& result_;
-  const NumberIndex& index_;
-  std::array<uint16_t, kSkippedNamed> skipped_{};
-};
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-}  // namespace
-
 std::span<const FileParam> FileParams() {
   return kParams;
 }
 
 const FileParam* FindFileParam(uint16_t no, size_t& index) {
   if (no > kFileNumberMask) return nullptr;
-  const uint8_t k = Index()[no];
-  if (k == 0) return nullptr;
-  const FileParam& p = kParams[k - 1u];
+  const Plan& plan = ThePlan();
+  const uint16_t slot = plan.slotOf[no];
+  if (slot == 0) return nullptr;
+  const FileParam& p = *plan.param[slot];
   index = size_t{no} - p.no;
   return &p;
 }
@@ -436,20 +509,18 @@ FileLoadResult LoadParameterFile(const std::string& path, ParamRecord& param, Li
   Parser parser(param, lin, result);
   // Whole records per read; an incomplete record is carried to the front for the next one.
   constexpr size_t kBufferRecords = 5461;
-  std::vector<uint8_t> buffer(kBufferRecords * kFileRecordSize);
+  constexpr size_t kBufferSize = kBufferRecords * kFileRecordSize;
+  const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kBufferSize);
   size_t carry = 0;
   for (;;) {
-    const size_t got = std::fread(buffer.data() + carry, 1, buffer.size() - carry, f.get());
+    const size_t got = std::fread(buffer.get() + carry, 1, kBufferSize - carry, f.get());
     if (got == 0) {
       result.readError = std::ferror(f.get()) != 0;
       break;
     }
     const size_t total = carry + got;
-    carry = parser.Records({buffer.data(), total});
-    if (carry != 0) {
-      std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(total - carry),
-                buffer.begin() + static_cast<std::ptrdiff_t>(total), buffer.begin());
-    }
+    carry = parser.Records({buffer.get(), total});
+    if (carry != 0) std::memmove(buffer.get(), buffer.get() + total - carry, carry);
   }
   result.trailingBytes = carry;
   parser.Finish();

@@ -66,6 +66,10 @@ FileValue GetFileValue(const FileParam& p, size_t index, const model::ParamRecor
 // "AuxData[4]" for an array entry, the plain name otherwise.
 std::string FileParamName(const FileParam& p, size_t index);
 
+// Sets the fields that came into the format later than `format` to their defaults; nothing for
+// format 215 and above. A file's reading applies them before each of its records.
+void ApplyFormatDefaults(int format, model::ParamRecord& r);
+
 // What reading a file did, for the caller to show; nothing here shows anything.
 struct FileLoadResult {
   bool opened = false;                // the file could be opened (whatever its contents)

@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <filesystem>
+#include <random>
 
 #include "FileBuilder.h"
+#include "ReferenceReader.h"
 #include "files/ParamFile.h"
 
 namespace {
@@ -260,6 +262,32 @@ TEST(ParamFileRead, LargeFileReadsAsItsBytes) {
   EXPECT_EQ(fromFile.param, fromBytes.param);
   EXPECT_EQ(fromFile.param.AuxData[19], 6999 * 0.5);
   EXPECT_EQ(fromFile.param.OverlapCompensation2, 0.25);  // the last record keeps its value
+}
+
+TEST(ParamFileRead, GivesWhatApplyingTheRecordsOneByOneGives) {
+  // Numbers around every default, the overlap pair, the old numbering and the table ends.
+  const uint32_t numbers[] = {2,    4,    6,    7,    8,    9,    10,   12,   13,   16,    1003,
+                              1004, 1006, 1104, 1109, 1110, 1111, 1117, 1200, 1203, 1204,  1280,
+                              1302, 1304, 1305, 1504, 1604, 1706, 1708, 1716, 1717, 1805,  1806,
+                              2000, 2001, 2020, 3150, 3201, 3300, 3301, 3500, 9999, 0xFFFF};
+  const uint32_t formats[] = {0, 200, 203, 205, 206, 207, 208, 211, 213, 214, 215, 300};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 3000; ++round) {
+    FileBuilder f(formats[rng() % std::size(formats)] | (rng() & 0xFFFF8000u));
+    const size_t count = rng() % 12;
+    for (size_t i = 0; i < count; ++i) {
+      f.Raw(numbers[rng() % std::size(numbers)], (uint64_t{rng()} << 32) | rng());
+    }
+    if (rng() % 4 == 0) f.bytes.resize(f.bytes.size() + rng() % 12, 0x5A);
+    Loaded want;
+    want.lin.LinTabValue[3] = 3.0;
+    Loaded got = want;
+    const int format = files_test::ReferenceRead(f.bytes, want.param, want.lin);
+    got.result = files::ReadParameterData(f.bytes, got.param, got.lin);
+    ASSERT_EQ(got.result.nFileFormat, format);
+    const auto diffs = files::DiffParameterSets(got.param, got.lin, want.param, want.lin);
+    ASSERT_TRUE(diffs.empty()) << "round " << round << ": " << diffs[0].name;
+  }
 }
 
 TEST(ParamFileRead, LinSamplesAboveTheTableIsKeptAndReported) {
