@@ -190,17 +190,6 @@ TEST_P(Conformance, LocalRouterListsTheRoutes) {
             kErrServiceNotSupported);
 }
 
-TEST_P(Conformance, RouterWithoutRoutesCountsZero) {
-  auto h = Open();
-  const OxaAddr router{kCtrlNetId, kRouterPort};
-  int32_t count = -1;
-  ASSERT_EQ(h->Oxa().OxaSyncReadReq(&router, kRouterIndexGroup, kRouterOffsetCount, 4, &count),
-            kOk);
-  EXPECT_EQ(count, 0);
-  uint8_t none = 0;
-  EXPECT_EQ(h->Oxa().OxaSyncReadReq(&router, kRouterIndexGroup, kRouterOffsetList, 0, &none), kOk);
-}
-
 INSTANTIATE_TEST_SUITE_P(Oxa, Conformance, ::testing::Values(DirectBackend(), TcpBackend()),
                          [](const auto& p) { return p.param.name; });
 

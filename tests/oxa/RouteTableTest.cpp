@@ -36,15 +36,6 @@ TEST(RouteTable, ParsesLocalRoutesCommentsAndBlankLines) {
   EXPECT_EQ(t.Find(NetId{{1, 2, 3, 4, 5, 6}}), nullptr);
 }
 
-TEST(RouteTable, EmptyTextGivesTheDefaultLocalEntry) {
-  std::vector<std::string> warnings;
-  const RouteTable t = ParseRouteTable("", warnings);
-  EXPECT_EQ(t.local.netId, (NetId{{127, 0, 0, 1, 1, 1}}));
-  EXPECT_EQ(t.local.host, "127.0.0.1");
-  EXPECT_EQ(t.local.tcpPort, 26801);
-  EXPECT_TRUE(t.routes.empty());
-}
-
 TEST(RouteTable, MalformedLinesAreSkippedWithOneWarningEach) {
   const std::string name35(35, 'n');
   const std::string name36(36, 'n');
@@ -134,7 +125,9 @@ TEST_F(RouteFileTest, EnvironmentChoosesTheFile) {
   EXPECT_EQ(RouteFilePath(), "/nonexistent-home/.config/oxa/routes.conf");
   const RouteTable fallback = LoadRouteTable();
   EXPECT_TRUE(fallback.routes.empty());
-  EXPECT_EQ(fallback.local.netId, RouteTable::DefaultLocal().netId);
+  EXPECT_EQ(fallback.local.netId, (NetId{{127, 0, 0, 1, 1, 1}}));
+  EXPECT_EQ(fallback.local.host, "127.0.0.1");
+  EXPECT_EQ(fallback.local.tcpPort, 26801);
 }
 
 TEST_F(RouteFileTest, UnreadableOrHugeFilesGiveTheDefaultTable) {
