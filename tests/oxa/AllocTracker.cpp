@@ -7,8 +7,10 @@
 namespace oxa::test {
 namespace {
 std::atomic<size_t> largest{0};
+std::atomic<size_t> count{0};
 
 void* Allocate(size_t n) {
+  count.fetch_add(1, std::memory_order_relaxed);
   size_t seen = largest.load(std::memory_order_relaxed);
   while (n > seen && !largest.compare_exchange_weak(seen, n, std::memory_order_relaxed)) {
   }
@@ -22,6 +24,9 @@ void ResetLargestAllocation() {
 }
 size_t LargestAllocation() {
   return largest.load();
+}
+size_t AllocationCount() {
+  return count.load();
 }
 
 }  // namespace oxa::test

@@ -8,5 +8,7 @@ namespace oxa::test {
 
 void ResetLargestAllocation();
 size_t LargestAllocation();
+// Number of allocations since the program started.
+size_t AllocationCount();
 
 }  // namespace oxa::test

@@ -6,8 +6,10 @@
 #include <numeric>
 #include <vector>
 
+#include "AllocTracker.h"
 #include "OxaBackends.h"
 #include "oxa/LocalRouter.h"
+#include "oxa/OxaDirect.h"
 
 namespace oxa::test {
 namespace {
@@ -188,6 +190,25 @@ TEST_P(Conformance, LocalRouterListsTheRoutes) {
             kErrServiceNotSupported);
   EXPECT_EQ(oxa.OxaSyncReadWriteReq(&router, ig, kRouterOffsetCount, 4, buf.data(), 4, buf.data()),
             kErrServiceNotSupported);
+}
+
+TEST(OxaDirect, RequestsDoNotAllocate) {
+  TestEndpoint endpoint;
+  RouteTable table;
+  table.local.netId = kCtrlNetId;
+  table.routes.push_back({"r", NetId{{1, 2, 3, 4, 5, 6}}, "h", 1});
+  OxaDirect direct(table);
+  direct.Register(kCtrlNetId, endpoint);
+  ASSERT_NE(direct.OxaPortOpen(), 0);
+  const OxaAddr router{kCtrlNetId, kRouterPort};
+  uint8_t buf[58];
+  const size_t before = AllocationCount();
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_EQ(direct.OxaSyncReadReq(&kCtrl, kPattern, 0, 8, buf), kOk);
+    ASSERT_EQ(direct.OxaSyncReadWriteReq(&kCtrl, kReverse, 0, 4, buf, 4, buf + 8), kOk);
+    ASSERT_EQ(direct.OxaSyncReadReq(&router, kRouterIndexGroup, kRouterOffsetList, 58, buf), kOk);
+  }
+  EXPECT_EQ(AllocationCount(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Oxa, Conformance, ::testing::Values(DirectBackend(), TcpBackend()),
