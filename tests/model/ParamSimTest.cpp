@@ -14,6 +14,7 @@
 #include "sim/AxisServer.h"
 #include "sim/Controller.h"
 #include "sim/ParamStore.h"
+#include "sim/Plant.h"
 
 namespace {
 
@@ -272,6 +273,53 @@ TEST(ParamSim, ServerKnowsNumbersByVersionAndConfiguration) {
             oxa::kErrInvalidSize);
   EXPECT_EQ(old.oxa.OxaSyncReadReq(&old.link.addr, paramtest::kNumberGroup + 1, 8, 8, buf.data()),
             oxa::kErrInvalidIndexGroup);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ParamSim, ConfigurationSetsValuesAndUnknownNumbers) {
+  const std::vector<sim::ServerFeature> features = {sim::ParamStoreFeature()};
+  std::string error;
+  const auto plant = sim::LoadPlant(R"({"servers": [{"port": 851, "lib": "3.0.35",
+      "firstAxis": 1, "unknownParams": [1280],
+      "axes": [{"name": "A", "params": {"ReferenceVelo": 120.5, "EncoderType": 7,
+               "Asymmetric": true, "FileName": "Zylinder-ü.dat", "AuxData": [1, 2.5],
+               "1005": 3}}, "B"]}]})",
+                                    kNet, features, error);
+  ASSERT_TRUE(plant) << error;
+  sim::AxisServer& server = *plant->Server(851);
+  const ParamRecord& a = sim::ParamsOf(*server.Axis(1))->Record();
+  EXPECT_EQ(a.ReferenceVelo, 120.5);
+  EXPECT_EQ(a.EncoderType, 7);
+  EXPECT_TRUE(a.Asymmetric);
+  EXPECT_EQ(model::FileNameText(a), "Zylinder-\xFC.dat");  // single-byte on the controller
+  EXPECT_EQ(a.AuxData[1], 2.5);
+  double level = 0;
+  EXPECT_TRUE(sim::ParamsOf(*server.Axis(1))->Extra(1005, level));
+  EXPECT_EQ(level, 3);
+  EXPECT_EQ(sim::ParamsOf(*server.Axis(2))->Record().ReferenceVelo, 300.0);  // the default
+  EXPECT_FALSE(sim::ServerKnowsParam(server, 1280));
+
+  // Wrong values are refused with the entry named.
+  for (const char* bad : {R"({"Nonsense": 1})", R"({"EncoderType": 1.5})",
+                          R"({"EncoderType": 40000})", R"({"Asymmetric": 1})",
+                          R"({"AuxData": [1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21]})",
+                          R"({"9999": 1})"}) {
+    const std::string text = std::string(R"({"servers": [{"port": 851, "lib": "3.0.35",
+        "axes": [{"name": "A", "params": )") +
+                             bad + "}]}]}";
+    EXPECT_FALSE(sim::LoadPlant(text, kNet, features, error)) << bad;
+    EXPECT_NE(error.find("params"), std::string::npos) << error;
+  }
+  const std::string longName = std::string(R"({"servers": [{"port": 851, "lib": "3.0.35",
+      "axes": [{"name": "A", "params": {"FileName": ")") +
+                               std::string(256, 'x') + "\"}}]}]}";
+  EXPECT_FALSE(sim::LoadPlant(longName, kNet, features, error));
+  EXPECT_FALSE(sim::LoadPlant(R"({"servers": [{"port": 851, "lib": "3.0.35", "axes": ["A"],
+      "unknownParams": [-1]}]})",
+                              kNet, features, error));
 }
 
 }  // namespace
