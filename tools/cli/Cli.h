@@ -1,0 +1,75 @@
+// Shared pieces of the axtune-cli subcommands: the connection to a controller (OXA/TCP through
+// the route file, or an emulated plant in this process) and the text conversions.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "oxa/Oxa.h"
+
+namespace sim {
+class Plant;
+}
+
+namespace cli {
+
+// Options every subcommand shares.
+struct Options {
+  // A plant configuration: talk to an emulator in this process instead of over TCP.
+  std::string simConfig;
+};
+
+// State of one run: the options and where the subcommand's exit code goes.
+struct Context {
+  Options options;
+  int exitCode = 0;
+  std::ostream* out = nullptr;
+  std::ostream* err = nullptr;
+};
+
+// Exit codes besides 0.
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNothingFound = 3;
+
+// An open Oxa port. Closes it when destroyed.
+class Connection {
+ public:
+  // The emulator when `options.simConfig` is set (its NetId is the local one of the route
+  // file), otherwise the OXA/TCP client with the route file of the environment. Null with
+  // `error` set when the configuration cannot be loaded.
+  static std::unique_ptr<Connection> Open(const Options& options, std::string& error);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  oxa::IOxa& Oxa() { return *oxa_; }
+  // The port handle, 0 when no port could be opened.
+  long PortHandle() const { return port_; }
+
+ private:
+  Connection() = default;
+  std::unique_ptr<sim::Plant> plant_;
+  std::unique_ptr<oxa::IOxa> oxa_;
+  long port_ = 0;
+};
+
+// Controller texts are single-byte (Latin-1); JSON carries UTF-8.
+std::string Latin1ToUtf8(std::string_view latin1);
+// Route names come from the route file, which is UTF-8; a name cut inside a character (or one
+// that some router sent in Latin-1) is taken as Latin-1, so the JSON stays valid.
+bool IsUtf8(std::string_view text);
+std::string RouteNameToUtf8(std::string_view name);
+
+// Parses the command line and runs the subcommand; returns the exit code.
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+// Subcommands; RunCommandLine (App.cpp) calls each once. A new subcommand adds its own file and
+// one line there.
+void RegisterDiscover(CLI::App& app, Context& ctx);
+void RegisterRoutes(CLI::App& app, Context& ctx);
+
+}  // namespace cli
