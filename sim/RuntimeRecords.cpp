@@ -134,7 +134,13 @@ oxa::OxaReplyInfo AcknowledgeParamsChanged(SimAxis& axis, const oxa::OxaRequest&
 
 bool BatchReal(SimAxis& axis, uint16_t no, double& value) {
   if (no > INT16_MAX) return false;
-  return model::RuntimeBatchValue(ValuesOf(axis, StateOf(axis)), static_cast<int16_t>(no), value);
+  const model::RuntimeRecord& v = StateOf(axis).values;
+  // The setpoint velocity travels in mm/s, scaled by the parameters' reference velocity.
+  if (no == 10011) {
+    value = v.SetpointVeloRatio * ReferenceVeloOf(axis);
+    return true;
+  }
+  return model::RuntimeBatchValue(v, static_cast<int16_t>(no), value);
 }
 
 bool BatchInt(SimAxis& axis, uint16_t no, int32_t& value) {

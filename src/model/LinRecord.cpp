@@ -1,5 +1,6 @@
 #include "model/LinRecord.h"
 
+#include <algorithm>
 #include <array>
 
 #include "model/Layout.h"
@@ -44,6 +45,8 @@ constexpr LayoutTable<L, kLinLayouts> kTable{
     kRows,
 };
 static_assert(FitsBlocks(kTable));
+static_assert(std::ranges::all_of(kTable.lengths,
+                                  [](uint32_t l) { return l <= kLinRecordLength; }));
 
 constexpr int16_t kNewestLayout = 5;
 constexpr size_t kTableOffset = 0x039;

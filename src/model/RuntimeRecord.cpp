@@ -1,5 +1,6 @@
 #include "model/RuntimeRecord.h"
 
+#include <algorithm>
 #include <array>
 
 #include "model/Layout.h"
@@ -90,6 +91,7 @@ constexpr LayoutTable<R, kBlockLayouts> kTable{
 static_assert(FitsBlocks(kTable));
 
 constexpr size_t kMaxBlock = 580;
+static_assert(std::ranges::all_of(kTable.lengths, [](uint32_t l) { return l <= kMaxBlock; }));
 
 // The runtime values that travel as doubles, by parameter number.
 struct DoubleNo {
