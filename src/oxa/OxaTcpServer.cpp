@@ -1,14 +1,19 @@
 #include "oxa/OxaTcpServer.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
+#include <list>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
-#include <unordered_set>
 #include <vector>
-#include "oxa/AsioInclude.h"
 
+#include "oxa/AsioInclude.h"
 #include "oxa/Bytes.h"
 #include "oxa/Frame.h"
 
@@ -24,171 +29,149 @@ constexpr size_t kGrowStep = 65536;
 // Buffers that grew beyond this for one big frame are given back afterwards.
 constexpr size_t kKeepBuffer = 65536;
 // Connections beyond this many are closed as soon as they are accepted.
-constexpr size_t kMaxSessions = 256;
+constexpr size_t kMaxConnections = 256;
 
-class Session;
+// One accepted connection, served by its own thread with blocking reads and writes: a request
+// costs one read and one write, as with a plain socket. The thread never closes the socket;
+// whoever joins the thread does, so that shutting it down from Stop() can never hit a reused
+// descriptor.
+struct Connection {
+  explicit Connection(tcp::socket s) : socket(std::move(s)) {}
+  tcp::socket socket;
+  std::thread thread;
+  std::atomic<bool> done{false};
+};
 
 }  // namespace
 
 struct OxaTcpServer::Impl {
   explicit Impl(IOxaEndpoint& ep) : endpoint(ep) {}
 
-  void Accept();
-  void CloseAll();
+  void AcceptLoop();
+  void Serve(Connection& c);
+  // Joins and closes finished connections; returns how many are still open.
+  size_t Reap();
 
   IOxaEndpoint& endpoint;
-  // Declared before the io_context: sessions that the io_context still owns unregister
-  // themselves while it is destroyed.
-  std::unordered_set<Session*> sessions;
-  asio::io_context io{1};  // one thread runs it
+  std::mutex handleMutex;  // one Handle call at a time across all connections
+  asio::io_context io;     // owns the sockets; nothing runs on it
   tcp::acceptor acceptor{io};
-  asio::steady_timer retryTimer{io};
-  std::thread thread;
+  std::thread acceptThread;
+  std::mutex connectionsMutex;
+  std::list<Connection> connections;
+  std::atomic<bool> stopping{false};
   std::mutex stopMutex;
   uint16_t port = 0;
 };
 
 namespace {
 
-class Session : public std::enable_shared_from_this<Session> {
- public:
-  Session(OxaTcpServer::Impl& server, tcp::socket socket)
-      : server_(server), socket_(std::move(socket)), in_(kInitialBuffer) {
-    server_.sessions.insert(this);
+bool SendAll(int fd, const uint8_t* p, size_t n) {
+  while (n > 0) {
+    const ssize_t r = ::send(fd, p, n, MSG_NOSIGNAL);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<size_t>(r);
   }
-  ~Session() { server_.sessions.erase(this); }
+  return true;
+}
 
-  void Start() {
-    asio::error_code ignored;
-    socket_.non_blocking(true, ignored);
-    Process();
+// Calls the endpoint and builds the answer frame in `out`; false when the reply is dropped.
+bool Answer(OxaTcpServer::Impl& server, const wire::Header& header, const OxaRequest& request,
+            std::vector<uint8_t>& out) {
+  constexpr size_t kDataAt = wire::kHeaderSize + wire::kAnswerFixed;
+  out.clear();
+  out.resize(kDataAt + request.readLength);
+  OxaReplyInfo reply;
+  {
+    std::lock_guard lock(server.handleMutex);
+    reply = server.endpoint.Handle(request,
+                                   std::span<uint8_t>(out.data() + kDataAt, request.readLength));
   }
-  void Close() {
-    asio::error_code ignored;
-    socket_.close(ignored);
-  }
-
- private:
-  // Handles every complete frame in the buffer, then reads more; an answer being written
-  // pauses the loop until it is sent.
-  void Process() {
-    for (;;) {
-      wire::Header header;
-      OxaRequest request;
-      const wire::Scan scan =
-          wire::ScanRequest(std::span<const uint8_t>(in_.data(), have_), header, request);
-      if (scan.status == wire::Scan::Bad) return Close();
-      if (scan.status == wire::Scan::NeedMore) return ReadMore(scan.size);
-      const bool answered = Answer(header, request);
-      Consume(scan.size);
-      if (answered && !SendNow()) return;
-    }
-  }
-
-  // Calls the endpoint and builds the answer frame in out_; false when the reply is dropped.
-  bool Answer(const wire::Header& header, const OxaRequest& request) {
-    constexpr size_t kDataAt = wire::kHeaderSize + wire::kAnswerFixed;
-    out_.clear();
-    out_.resize(kDataAt + request.readLength);
-    const OxaReplyInfo reply = server_.endpoint.Handle(
-        request, std::span<uint8_t>(out_.data() + kDataAt, request.readLength));
-    if (reply.dropped) {
-      out_.clear();
-      return false;
-    }
-    const uint32_t dataLength = std::min(reply.dataLength, request.readLength);
-    out_.resize(kDataAt + dataLength);
-    std::memcpy(out_.data(), wire::kMagic.data(), wire::kMagic.size());
-    const std::span<uint8_t> o(out_);
-    bytes::Put<uint32_t>(o, 4, static_cast<uint32_t>(wire::kAnswerFixed) + dataLength);
-    bytes::Put<uint32_t>(o, 8, header.invokeId);
-    bytes::Put<uint16_t>(o, 12, static_cast<uint16_t>(header.command));
-    bytes::Put<uint16_t>(o, 14, wire::kFlagAnswer);
-    bytes::Put<int32_t>(o, 16, reply.result);
-    bytes::Put<uint32_t>(o, 20, dataLength);
-    return true;
-  }
-
-  void Consume(size_t n) {
-    std::memmove(in_.data(), in_.data() + n, have_ - n);
-    have_ -= n;
-    if (have_ == 0 && in_.size() > kKeepBuffer) std::vector<uint8_t>(kInitialBuffer).swap(in_);
-  }
-
-  // Reads towards `need` bytes (already checked against the frame limit), growing the buffer
-  // only by kGrowStep beyond what has arrived.
-  // Reads towards `need` bytes (already checked against the frame limit), growing the buffer
-  // only by kGrowStep beyond what has arrived.
-  void ReadMore(size_t need) {
-    if (in_.size() < need) in_.resize(std::min(need, have_ + kGrowStep));
-    socket_.async_read_some(asio::buffer(in_.data() + have_, in_.size() - have_),
-                            [self = shared_from_this()](const asio::error_code& ec, size_t n) {
-                              if (ec) return self->Close();
-                              self->have_ += n;
-                              self->Process();
-                            });
-  }
-
-  // Sends the answer at once when the socket takes it (the usual case), else finishes it
-  // asynchronously; true when the loop may go on.
-  bool SendNow() {
-    asio::error_code ec;
-    const size_t n = socket_.send(asio::buffer(out_), 0, ec);
-    if (ec && ec != asio::error::would_block) {
-      Close();
-      return false;
-    }
-    if (n == out_.size()) {
-      if (out_.capacity() > kKeepBuffer) std::vector<uint8_t>().swap(out_);
-      return true;
-    }
-    asio::async_write(socket_, asio::buffer(out_.data() + n, out_.size() - n),
-                      [self = shared_from_this()](const asio::error_code& e, size_t) {
-                        if (e) return self->Close();
-                        if (self->out_.capacity() > kKeepBuffer) {
-                          std::vector<uint8_t>().swap(self->out_);
-                        }
-                        self->Process();
-                      });
-    return false;
-  }
-
-  OxaTcpServer::Impl& server_;
-  tcp::socket socket_;
-  std::vector<uint8_t> in_;
-  size_t have_ = 0;
-  std::vector<uint8_t> out_;
-};
+  if (reply.dropped) return false;
+  const uint32_t dataLength = std::min(reply.dataLength, request.readLength);
+  out.resize(kDataAt + dataLength);
+  std::memcpy(out.data(), wire::kMagic.data(), wire::kMagic.size());
+  const std::span<uint8_t> o(out);
+  bytes::Put<uint32_t>(o, 4, static_cast<uint32_t>(wire::kAnswerFixed) + dataLength);
+  bytes::Put<uint32_t>(o, 8, header.invokeId);
+  bytes::Put<uint16_t>(o, 12, static_cast<uint16_t>(header.command));
+  bytes::Put<uint16_t>(o, 14, wire::kFlagAnswer);
+  bytes::Put<int32_t>(o, 16, reply.result);
+  bytes::Put<uint32_t>(o, 20, dataLength);
+  return true;
+}
 
 }  // namespace
 
-void OxaTcpServer::Impl::Accept() {
-  acceptor.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
-    if (!acceptor.is_open()) return;
-    if (ec) {
-      // Out of descriptors and the like: try again a little later instead of spinning.
-      retryTimer.expires_after(std::chrono::milliseconds(50));
-      retryTimer.async_wait([this](const asio::error_code& e) {
-        if (!e) Accept();
-      });
-      return;
+void OxaTcpServer::Impl::Serve(Connection& c) {
+  const int fd = c.socket.native_handle();
+  std::vector<uint8_t> in(kInitialBuffer);
+  std::vector<uint8_t> out;
+  size_t have = 0;
+  while (!stopping) {
+    wire::Header header;
+    OxaRequest request;
+    const wire::Scan scan =
+        wire::ScanRequest(std::span<const uint8_t>(in.data(), have), header, request);
+    if (scan.status == wire::Scan::Bad) break;
+    if (scan.status == wire::Scan::NeedMore) {
+      // The buffer grows towards the frame size (already checked against the limit) only by
+      // kGrowStep beyond what has arrived.
+      if (in.size() < scan.size) in.resize(std::min(scan.size, have + kGrowStep));
+      const ssize_t n = ::recv(fd, in.data() + have, in.size() - have, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      have += static_cast<size_t>(n);
+      continue;
     }
-    asio::error_code ignored;
-    if (sessions.size() >= kMaxSessions) {
-      socket.close(ignored);
-    } else {
-      socket.set_option(tcp::no_delay(true), ignored);
-      std::make_shared<Session>(*this, std::move(socket))->Start();
-    }
-    Accept();
-  });
+    const bool answered = Answer(*this, header, request, out);
+    std::memmove(in.data(), in.data() + scan.size, have - scan.size);
+    have -= scan.size;
+    if (have == 0 && in.size() > kKeepBuffer) std::vector<uint8_t>(kInitialBuffer).swap(in);
+    if (answered && !SendAll(fd, out.data(), out.size())) break;
+    if (out.capacity() > kKeepBuffer) std::vector<uint8_t>().swap(out);
+  }
+  // Tell the peer at once; the descriptor itself is closed when the thread is joined.
+  ::shutdown(fd, SHUT_RDWR);
+  c.done = true;
 }
 
-void OxaTcpServer::Impl::CloseAll() {
-  asio::error_code ignored;
-  acceptor.close(ignored);
-  retryTimer.cancel();
-  for (Session* s : sessions) s->Close();
+size_t OxaTcpServer::Impl::Reap() {
+  std::lock_guard lock(connectionsMutex);
+  for (auto it = connections.begin(); it != connections.end();) {
+    if (it->done) {
+      it->thread.join();
+      it = connections.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return connections.size();
+}
+
+void OxaTcpServer::Impl::AcceptLoop() {
+  while (!stopping) {
+    asio::error_code ec;
+    tcp::socket socket(io);
+    acceptor.accept(socket, ec);
+    if (stopping) break;
+    if (ec) {
+      // Out of descriptors and the like: try again a little later instead of spinning.
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      continue;
+    }
+    if (Reap() >= kMaxConnections) continue;  // the socket closes here
+    socket.set_option(tcp::no_delay(true), ec);
+    std::lock_guard lock(connectionsMutex);
+    Connection& c = connections.emplace_back(std::move(socket));
+    try {
+      c.thread = std::thread([this, &c] { Serve(c); });
+    } catch (const std::system_error&) {
+      connections.pop_back();  // no thread to spare: the connection is closed
+    }
+  }
 }
 
 OxaTcpServer::OxaTcpServer(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -226,9 +209,8 @@ std::unique_ptr<OxaTcpServer> OxaTcpServer::Start(IOxaEndpoint& endpoint, std::s
     return nullptr;
   }
   impl->port = a.local_endpoint(ec).port();
-  impl->Accept();
   Impl* raw = impl.get();
-  impl->thread = std::thread([raw] { raw->io.run(); });
+  impl->acceptThread = std::thread([raw] { raw->AcceptLoop(); });
   return std::unique_ptr<OxaTcpServer>(new OxaTcpServer(std::move(impl)));
 }
 
@@ -237,11 +219,19 @@ uint16_t OxaTcpServer::Port() const {
 }
 
 void OxaTcpServer::Stop() {
-  std::lock_guard lock(impl_->stopMutex);
-  if (!impl_->thread.joinable()) return;
-  Impl* raw = impl_.get();
-  asio::post(impl_->io, [raw] { raw->CloseAll(); });
-  impl_->thread.join();
+  Impl& m = *impl_;
+  std::lock_guard lock(m.stopMutex);
+  if (!m.acceptThread.joinable()) return;
+  m.stopping = true;
+  // Shutting a listening socket down wakes the thread blocked in accept().
+  ::shutdown(m.acceptor.native_handle(), SHUT_RDWR);
+  m.acceptThread.join();
+  asio::error_code ignored;
+  m.acceptor.close(ignored);
+  std::lock_guard connectionsLock(m.connectionsMutex);
+  for (Connection& c : m.connections) ::shutdown(c.socket.native_handle(), SHUT_RDWR);
+  for (Connection& c : m.connections) c.thread.join();
+  m.connections.clear();
 }
 
 }  // namespace oxa

@@ -1,13 +1,14 @@
 // The controller end of OXA/TCP: accepts connections, decodes request frames and hands them to
 // one IOxaEndpoint, then sends its answers.
 //
-// All connections are served by one thread of the server, so `endpoint.Handle` is never called
-// twice at the same time and an endpoint needs no locking of its own (as long as nothing else
-// calls it). A connection that sends a frame with a wrong magic, an unknown command or flags, a
-// body over 1 MiB or lengths that do not add up is closed without an answer; the others go on.
-// A frame's buffer grows only with the bytes that actually arrive, never beyond the frame limit.
-// A dropped reply sends nothing and keeps the connection open. At most 256 connections are
-// served at a time; further ones are closed at once.
+// Each connection is served by its own thread with plain blocking reads and writes, so that a
+// request costs little more than a socket round trip. `endpoint.Handle` is called under one lock,
+// never twice at the same time, so an endpoint needs no locking of its own (as long as nothing
+// else calls it). A connection that sends a frame with a wrong magic, an unknown command or
+// flags, a body over 1 MiB or lengths that do not add up is closed without an answer; the others
+// go on. A frame's buffer grows only with the bytes that actually arrive, never beyond the frame
+// limit. A dropped reply sends nothing and keeps the connection open. At most 256 connections
+// are served at a time; further ones are closed at once.
 #pragma once
 
 #include <cstdint>
