@@ -1,0 +1,179 @@
+// The refresh tick: which records of the controller the shown page needs, read in a fixed order;
+// the first failed cyclic read is reported with stop and ends the tick's reads.
+#include <algorithm>
+
+#include "link/AxtuneDoc.h"
+#include "model/ParamBatch.h"
+#include "model/ParamRead.h"
+
+namespace {
+
+enum Page : int32_t {
+  kCommon = 0,
+  kOverview = 1,
+  kOnline = 2,
+  kIo = 9,
+  kLinTab = 10,
+  kLinDef = 11,
+};
+
+// Step numbers: the index offset of a tick's error report.
+constexpr uint32_t kStepAxisRef = 0;
+constexpr uint32_t kStepRuntime = 1;
+constexpr uint32_t kStepParams = 2;
+constexpr uint32_t kStepLin = 4;
+constexpr uint32_t kStepEncoderIn = 16;   // 16 to 19: the four standard I/O records
+constexpr uint32_t kStepDriveDevIn = 20;  // 20, 21: the encoder-specific records
+constexpr uint32_t kStepDevIn = 22;       // 22, 23: the device interface records
+
+// The LinTab page re-reads its record once the tick counter has passed this.
+constexpr int32_t kLinTabTicks = 5;
+// From this AxisRef layout on, the I/O page shows the device interface records.
+constexpr int16_t kDevIoAxisRefLayout = 4;
+
+// Encoder types whose terminal images come through the drive device.
+bool DeviceEncoder(int16_t type) {
+  return type == 7 || type == 24 || type == 25 || type == 29 || type == 31;
+}
+
+model::AxisLink LinkOf(oxa::IOxa& oxa, const axlink::AxisTarget& t, model::IErrorReport* report) {
+  model::AxisLink link;
+  link.oxa = &oxa;
+  link.addr = t.addr;
+  link.axis = t.number;
+  link.lib = t.versions.lib;
+  link.versions = t.versions.table;
+  link.report = report;
+  return link;
+}
+
+}  // namespace
+
+bool CAxtuneDoc::RefreshAxisData(int32_t page, const axlink::AxisTarget* list) {
+  nTickCount = std::min(nTickCount + 1, kTickLimit);
+  if (page == kOverview && !bOverviewReadFailed && list != nullptr && list->addr.port != 0) {
+    ReadListAxisSilently(*list);
+  }
+
+  if (bCommStopped) {
+    nTickCount = 0;
+    nParamPage = -1;
+  } else {
+    oxa_.OxaSyncSetTimeout(kRefreshTimeoutMs);
+    bOverviewReadFailed = false;
+    const model::AxisLink link = CurrentLink();
+    const uint32_t group = model::RecordGroup(link.axis);
+
+    if (page != kOverview) {
+      model::RuntimeReadNotice notice;
+      const int32_t err = model::ReadRuntimeRecord(link, runtime, bCommStopped, &notice);
+      if (notice.paramsChanged) {
+        bRedrawRequested = true;
+        nParamPage = -1;
+      }
+      ReportOxaError(true, false, err, group, kStepRuntime);
+      if (StillRunning() && bRedrawRequested) {
+        ReportOxaError(true, false, model::ReadAxisRef(link, axisRef, runtime), group,
+                       kStepAxisRef);
+        if (StillRunning()) ReadAuxNames();
+      }
+    }
+    if (StillRunning() && page != nParamPage) {
+      ReportOxaError(false, false, model::ReadParamRecord(page, link, params, runtime), group,
+                     kStepParams);
+      nParamPage = page;
+      bRedrawRequested = true;
+    }
+    if (StillRunning()) ReadPageRecords(page, list);
+  }
+
+  const bool redraw = bRedrawRequested;
+  nLastPage = page;
+  bRedrawRequested = false;
+  return redraw;
+}
+
+void CAxtuneDoc::ReadListAxisSilently(const axlink::AxisTarget& list) {
+  const model::AxisLink link = LinkOf(oxa_, list, nullptr);
+  // The list axis's own notice of changed parameters stays pending: it is acknowledged by the
+  // reads of that axis once it is the current one.
+  if (model::ReadAxisRef(link, listAxisRef, listRuntime) != oxa::kOk ||
+      model::ReadRuntimeRecord(link, listRuntime, true) != oxa::kOk) {
+    bOverviewReadFailed = true;
+  }
+}
+
+void CAxtuneDoc::ReadPageRecords(int32_t page, const axlink::AxisTarget* list) {
+  const model::AxisLink link = CurrentLink();
+  const uint32_t group = model::RecordGroup(link.axis);
+  switch (page) {
+    case kCommon:
+      nTickCount = 0;
+      ReportOxaError(true, false, model::ReadAxisRef(link, axisRef, runtime), group, kStepAxisRef);
+      if (StillRunning()) messageLog.RefreshMessageLog(link, &bRedrawRequested);
+      break;
+    case kOverview: {
+      nTickCount = 0;
+      if (list == nullptr || list->addr.port == 0) break;
+      const model::AxisLink listLink = LinkOf(oxa_, *list, this);
+      const uint32_t listGroup = model::RecordGroup(list->number);
+      ReportOxaError(true, false, model::ReadAxisRef(listLink, listAxisRef, listRuntime), listGroup,
+                     kStepAxisRef);
+      if (StillRunning()) {
+        ReportOxaError(true, false, model::ReadRuntimeRecord(listLink, listRuntime, true),
+                       listGroup, kStepRuntime);
+      }
+      break;
+    }
+    case kOnline:
+      nTickCount = 0;
+      ReportOxaError(true, false, model::ReadAxisRef(link, axisRef, runtime), group, kStepAxisRef);
+      break;
+    case kIo:
+      nTickCount = 0;
+      ReadIoPage();
+      break;
+    case kLinTab:
+    case kLinDef:
+      ReadLinPage(page);
+      break;
+    default:
+      break;
+  }
+}
+
+void CAxtuneDoc::ReadIoPage() {
+  const model::AxisLink link = CurrentLink();
+  const uint32_t group = model::RecordGroup(link.axis);
+  // Reads records `first` .. `first + count - 1` (their steps are their index offsets) until
+  // one fails.
+  const auto readRange = [&](model::IoRecordId first, uint32_t step, size_t count) {
+    for (size_t i = 0; i < count && StillRunning(); ++i) {
+      const auto id = static_cast<model::IoRecordId>(static_cast<size_t>(first) + i);
+      ReportOxaError(true, false, model::ReadIoRecord(link, id, io), group,
+                     step + static_cast<uint32_t>(i));
+    }
+  };
+  if (link.versions[0] >= kDevIoAxisRefLayout) {
+    if (axisRef.HasDevIo()) readRange(model::IoRecordId::DevIn, kStepDevIn, 2);
+  } else if (params.EncoderType == 0) {
+    io.encoderIn.Clear();
+  } else if (DeviceEncoder(params.EncoderType)) {
+    readRange(model::IoRecordId::DriveDevIn, kStepDriveDevIn, 2);
+  } else {
+    readRange(model::IoRecordId::EncoderIn, kStepEncoderIn, 4);
+  }
+}
+
+void CAxtuneDoc::ReadLinPage(int32_t page) {
+  const bool entered = page != nLastPage;
+  const bool due = entered || bRedrawRequested || (page == kLinTab && nTickCount > kLinTabTicks);
+  if (!due) return;
+  nTickCount = 0;
+  if (axisRef.HasLinTab()) {
+    const model::AxisLink link = CurrentLink();
+    ReportOxaError(true, false, model::ReadLinTab(link, lin), model::RecordGroup(link.axis),
+                   kStepLin);
+  }
+  bRedrawRequested = true;
+}
