@@ -184,6 +184,64 @@ TEST(LoginSimTest, NothingFoundStaysOffline) {
   EXPECT_TRUE(s.lists.Servers().empty());
 }
 
+TEST(LoginSimTest, FailedNameReadGetsPlaceholderAndLastNameDecidesFound) {
+  SimSession s;
+  s.Cv3(851);
+  s.Cv3(852);
+  s.Server(Config(851, {3, 0, 35}, {"Press ram", "Ejector", "Clamp"}));
+  s.Server(Config(852, {3, 0, 21}, {"Feed", "Lift"}));
+  for (const uint16_t port : std::array<uint16_t, 2>{851, 852}) {
+    s.plant.Ctrl().Faults().Add({port, axlink::kAxisNameGroup + 2, std::nullopt,
+                                 sim::Fault::Kind::Error, oxa::kErrNotReady, 0});
+  }
+  ASSERT_TRUE(s.Login());
+  ASSERT_EQ(s.lists.Servers().size(), 2u);
+  const auto& first = s.lists.Servers()[0].axes;
+  EXPECT_EQ(first[1].name, "Axis 2 (no name)");  // never the text of the axis before
+  EXPECT_EQ(first[2].name, "Clamp");
+  EXPECT_EQ(s.lists.Overview()[1].name, "Axis 2 (no name)");
+  // The second server is listed, but its last name read failed: the first is the last found.
+  EXPECT_EQ(s.lists.Servers()[1].axes[1].name, "Axis 2 (no name)");
+  EXPECT_EQ(s.status.versionText, "V 3.0 Build 35");
+  EXPECT_EQ(s.lists.Servers()[1].versions, axlink::kUnreadVersionTable);
+}
+
+TEST(LoginSimTest, ControllerThatStopsAnsweringCostsOneRequest) {
+  SimSession s;
+  s.Cv2(801, {true, false, false, false});
+  s.Server(Config(802, {2, 1, 6}));
+  s.plant.Ctrl().Faults().Add(
+      {801, axlink::kSymHandleByName, std::nullopt, sim::Fault::Kind::Drop, 0, 0});
+  EXPECT_FALSE(s.Login());
+  EXPECT_EQ(s.plant.Ctrl().Log().Total(), 1u);
+  EXPECT_EQ(s.status.connection, "OFFLINE");
+  EXPECT_TRUE(s.lists.Servers().empty());
+}
+
+TEST(LoginSimTest, NewLoginStartsFromAFullLogout) {
+  SimSession s;
+  s.Cv3(851);
+  s.Server(Config(851, {3, 0, 35}, {"A", "B"}));
+  ASSERT_TRUE(s.Login());
+  ASSERT_TRUE(s.Login());
+  ASSERT_EQ(s.lists.Servers().size(), 1u);
+  EXPECT_EQ(s.lists.Servers()[0].item, 1);
+  EXPECT_EQ(s.lists.Servers()[0].axes[0].item, 10001);
+  EXPECT_EQ(s.lists.Overview().size(), 2u);
+  EXPECT_EQ(s.doc.resets, 2);
+
+  // Without an open port nothing is sent; the texts stay, lists and document are reset.
+  const axlink::LoginEnv closed{&s.direct, 0,      kNetId,   "Axtune -> Local",
+                                &s.lists,  &s.doc, &s.status};
+  const uint64_t sent = s.plant.Ctrl().Log().Total();
+  EXPECT_FALSE(axlink::Login(closed));
+  EXPECT_EQ(s.plant.Ctrl().Log().Total(), sent);
+  EXPECT_EQ(s.status.connection, "ONLINE");
+  EXPECT_EQ(s.status.windowTitle, "Axtune -> OFFLINE");
+  EXPECT_TRUE(s.lists.Servers().empty());
+  EXPECT_EQ(s.doc.versions.table, axlink::kUnreadVersionTable);
+}
+
 TEST(LoginSimTest, DemoPlantRequestCountIsWhatTheScanImplies) {
   std::string error;
   auto plant = sim::LoadPlantFile(AXTUNE_SIM_CONFIGS "/demo.json", kNetId,
