@@ -209,9 +209,15 @@ bool ReadServer(Reader& r, Plant& plant, const json& j, const std::string& where
   if (!server) return r.Fail(where, std::string(error));
   for (const ServerFeature& f : features) {
     std::string ferr;
-    if (f.install && !f.install(*server, j, ferr)) {
-      return r.Fail(where, f.name + ": " + ferr);
+    bool installed = false;
+    // A feature that reads its keys carelessly must not take the emulator down: the JSON
+    // library's type errors become configuration errors.
+    try {
+      installed = !f.install || f.install(*server, j, ferr);
+    } catch (const json::exception& e) {
+      ferr = e.what();
     }
+    if (!installed) return r.Fail(where, f.name + ": " + ferr);
   }
   return true;
 }
