@@ -57,7 +57,7 @@ struct LoginEnv {
   long portHandle = 0;                   // 0: no port open, login stays offline
   oxa::NetId target;                     // discovery varies only the port
   std::string targetTitle{kTitleLocal};  // window title once online
-  IAxisListSink* lists = nullptr;        // axis tree and overview list; none: nothing happens
+  IAxisListSink* lists = nullptr;  // axis tree and overview list; none: login stops after logout
   ILoginDocument* document = nullptr;
   FrameStatus* status = nullptr;
 };
