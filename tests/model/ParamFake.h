@@ -2,13 +2,16 @@
 // from maps, fails chosen numbers, and records every request and every report.
 #pragma once
 
+#include <bit>
 #include <cstring>
 #include <map>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "model/Link.h"
 #include "model/ParamBatch.h"
+#include "model/ParamRecord.h"
 #include "oxa/Bytes.h"
 #include "oxa/Endpoint.h"
 
@@ -133,6 +136,73 @@ class ScriptedOxa : public oxa::IOxa {
     return 0;
   }
 };
+
+// The bytes of one field inside the record. On a little-endian host they are exactly what the
+// controller's blocks carry for it.
+static_assert(std::endian::native == std::endian::little);
+inline std::span<uint8_t> FieldBytes(const model::ParamField& f, model::ParamRecord& r) {
+  size_t n = 0;
+  switch (f.type) {
+    case model::ParamType::Real:
+      n = 8;
+      break;
+    case model::ParamType::Int16:
+    case model::ParamType::UInt16:
+      n = 2;
+      break;
+    case model::ParamType::Int32:
+      n = 4;
+      break;
+    case model::ParamType::Bool:
+      n = 1;
+      break;
+    case model::ParamType::Text:
+      n = 256;
+      break;
+    case model::ParamType::RealArray:
+      n = 160;
+      break;
+  }
+  return {static_cast<uint8_t*>(f.at(r)), n};
+}
+
+inline bool SameField(const model::ParamField& f, const model::ParamRecord& a,
+                      const model::ParamRecord& b) {
+  const auto x = FieldBytes(f, const_cast<model::ParamRecord&>(a));
+  const auto y = FieldBytes(f, const_cast<model::ParamRecord&>(b));
+  return std::memcmp(x.data(), y.data(), x.size()) == 0;
+}
+
+// Distinct values in every field, different for every seed.
+inline void Scramble(model::ParamRecord& r, int seed) {
+  int i = seed * 100;
+  for (const auto& f : model::ParamFields()) {
+    ++i;
+    switch (f.type) {
+      case model::ParamType::Real:
+        f.Ref<double>(r) = i * 1.125;
+        break;
+      case model::ParamType::Int16:
+        f.Ref<int16_t>(r) = static_cast<int16_t>(i);
+        break;
+      case model::ParamType::UInt16:
+        f.Ref<uint16_t>(r) = static_cast<uint16_t>(0x8100 + i);
+        break;
+      case model::ParamType::Int32:
+        f.Ref<int32_t>(r) = -i * 1000;
+        break;
+      case model::ParamType::Bool:
+        f.Ref<bool>(r) = (i + seed) % 2 == 0;
+        break;
+      case model::ParamType::RealArray:
+        for (size_t j = 0; j < 20; ++j) r.AuxData[j] = i + 0.5 * static_cast<double>(j);
+        break;
+      case model::ParamType::Text:
+        model::SetFileName(r, "axis-" + std::to_string(seed) + ".dat");
+        break;
+    }
+  }
+}
 
 inline model::AxisLink MakeLink(oxa::IOxa& oxa, model::IErrorReport& report, model::LibVersion lib,
                                 int16_t paramLayout) {

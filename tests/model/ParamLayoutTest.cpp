@@ -17,7 +17,6 @@ namespace {
 using model::ParamField;
 using model::ParamRecord;
 using model::ParamType;
-using Aux = std::array<double, 20>;
 
 constexpr int kZ = -1;    // read sets 0
 constexpr int kK = -2;    // read keeps
@@ -73,166 +72,57 @@ const ParamField& Field(const char* name) {
   return *f;
 }
 
-// A distinct value per field, of the field's type; `k` makes a different set.
-void SetDistinct(const ParamField& f, ParamRecord& r, int i, int k) {
-  switch (f.type) {
-    case ParamType::Real:
-      f.Ref<double>(r) = 1000.0 * k + i + 0.25;
-      break;
-    case ParamType::Int16:
-      f.Ref<int16_t>(r) = static_cast<int16_t>(100 * k + i);
-      break;
-    case ParamType::UInt16:
-      f.Ref<uint16_t>(r) = static_cast<uint16_t>(0x8000 + 100 * k + i);
-      break;
-    case ParamType::Int32:
-      f.Ref<int32_t>(r) = -70000 * k - i;
-      break;
-    case ParamType::Bool:
-      f.Ref<bool>(r) = k % 2 == 1;
-      break;
-    case ParamType::RealArray:
-      for (size_t j = 0; j < 20; ++j) {
-        f.Ref<Aux>(r)[j] = 1000.0 * k + i + 0.5 * static_cast<double>(j);
-      }
-      break;
-    case ParamType::Text:
-      break;
+// The fields a layout carries at an offset, the first of every shared offset only.
+std::vector<const Expect*> Carried(const Golden& g) {
+  std::vector<const Expect*> out;
+  for (const Expect& e : *g.fields) {
+    if (e.where < 0) continue;
+    if (std::none_of(out.begin(), out.end(),
+                     [&](const Expect* o) { return o->where == e.where; })) {
+      out.push_back(&e);
+    }
   }
-}
-
-// Writes field `f` of `r` at `off` into `block`, the way the controller lays it out.
-void PutField(const ParamField& f, const ParamRecord& r, std::vector<uint8_t>& block, int off) {
-  const auto at = static_cast<size_t>(off);
-  std::span<uint8_t> b(block);
-  switch (f.type) {
-    case ParamType::Real:
-      ASSERT_TRUE(oxa::bytes::Put(b, at, f.Ref<double>(r)));
-      break;
-    case ParamType::Int16:
-      ASSERT_TRUE(oxa::bytes::Put(b, at, f.Ref<int16_t>(r)));
-      break;
-    case ParamType::UInt16:
-      ASSERT_TRUE(oxa::bytes::Put(b, at, f.Ref<uint16_t>(r)));
-      break;
-    case ParamType::Int32:
-      ASSERT_TRUE(oxa::bytes::Put(b, at, f.Ref<int32_t>(r)));
-      break;
-    case ParamType::Bool:
-      ASSERT_LT(at, block.size());
-      block[at] = f.Ref<bool>(r) ? 1 : 0;
-      break;
-    case ParamType::RealArray:
-      for (size_t j = 0; j < 20; ++j) ASSERT_TRUE(oxa::bytes::Put(b, at + 8 * j, f.Ref<Aux>(r)[j]));
-      break;
-    case ParamType::Text:
-      break;
-  }
-}
-
-void CopyField(const ParamField& f, const ParamRecord& from, ParamRecord& to) {
-  switch (f.type) {
-    case ParamType::Real:
-      f.Ref<double>(to) = f.Ref<double>(from);
-      break;
-    case ParamType::Int16:
-      f.Ref<int16_t>(to) = f.Ref<int16_t>(from);
-      break;
-    case ParamType::UInt16:
-      f.Ref<uint16_t>(to) = f.Ref<uint16_t>(from);
-      break;
-    case ParamType::Int32:
-      f.Ref<int32_t>(to) = f.Ref<int32_t>(from);
-      break;
-    case ParamType::Bool:
-      f.Ref<bool>(to) = f.Ref<bool>(from);
-      break;
-    case ParamType::RealArray:
-      f.Ref<Aux>(to) = f.Ref<Aux>(from);
-      break;
-    case ParamType::Text:
-      to.FileName = from.FileName;
-      break;
-  }
-}
-
-void SetConst(const ParamField& f, ParamRecord& r, int v) {
-  switch (f.type) {
-    case ParamType::Real:
-      f.Ref<double>(r) = v;
-      break;
-    case ParamType::Int16:
-      f.Ref<int16_t>(r) = static_cast<int16_t>(v);
-      break;
-    case ParamType::UInt16:
-      f.Ref<uint16_t>(r) = static_cast<uint16_t>(v);
-      break;
-    case ParamType::Int32:
-      f.Ref<int32_t>(r) = v;
-      break;
-    case ParamType::Bool:
-      f.Ref<bool>(r) = v != 0;
-      break;
-    case ParamType::RealArray:
-      f.Ref<Aux>(r).fill(v);
-      break;
-    case ParamType::Text:
-      break;
-  }
+  return out;
 }
 
 TEST(ParamLayout, GoldenBlocksReadIntoExactlyTheirValues) {
   for (const Golden& g : kGolden) {
     SCOPED_TRACE("layout " + std::to_string(g.version));
     ASSERT_EQ(model::ParamBlockLength(g.version), g.length);
-    // The controller's values, and the record as it was before the read.
-    ParamRecord wire{};
-    ParamRecord before{};
-    int i = 0;
-    for (const Expect& e : *g.fields) {
-      SetDistinct(Field(e.name), wire, i, 1);
-      SetDistinct(Field(e.name), before, i, 2);
-      ++i;
-    }
+    ParamRecord wire{};    // the controller's values
+    ParamRecord before{};  // the record before the read
+    paramtest::Scramble(wire, 1);
+    paramtest::Scramble(before, 2);
     std::vector<uint8_t> block(g.length, 0xEE);  // unused bytes carry junk the read must ignore
-    ParamRecord expected = before;
-    std::vector<std::pair<int, const Expect*>> firstAt;
-    for (const Expect& e : *g.fields) {
-      const ParamField& f = Field(e.name);
-      if (e.where == kZ) {
-        SetConst(f, expected, 0);
-      } else if (e.where == kOne) {
-        SetConst(f, expected, 1);
-      } else if (e.where >= 0) {
-        const Expect* owner = nullptr;
-        for (auto& [off, ex] : firstAt) {
-          if (off == e.where) owner = ex;
-        }
-        if (owner == nullptr) {
-          firstAt.emplace_back(e.where, &e);
-          PutField(f, wire, block, e.where);
-          CopyField(f, wire, expected);
-        } else {
-          // The second field of a shared pair receives the one wire value.
-          f.Ref<double>(expected) = Field(owner->name).Ref<double>(wire);
-        }
-      }
+    for (const Expect* e : Carried(g)) {
+      const auto bytes = paramtest::FieldBytes(Field(e->name), wire);
+      ASSERT_LE(static_cast<size_t>(e->where) + bytes.size(), block.size()) << e->name;
+      std::memcpy(block.data() + e->where, bytes.data(), bytes.size());
     }
     const std::string name(300, 'n');
     std::memcpy(block.data(), name.data(), g.nameLength);
+
+    ParamRecord expected = before;
+    for (const Expect& e : *g.fields) {
+      const auto dst = paramtest::FieldBytes(Field(e.name), expected);
+      if (e.where >= 0) {  // both fields of a shared pair take the one wire value
+        std::memcpy(dst.data(), block.data() + e.where, dst.size());
+      } else if (e.where == kZ) {
+        std::fill(dst.begin(), dst.end(), uint8_t{0});
+      } else if (e.where == kOne && Field(e.name).type == ParamType::Real) {
+        Field(e.name).Ref<double>(expected) = 1.0;
+      } else if (e.where == kOne) {
+        Field(e.name).Ref<int16_t>(expected) = 1;
+      }
+    }
     expected.FileName.fill(0);
     std::memcpy(expected.FileName.data(), name.data(), g.nameLength - 1);
 
     ParamRecord got = before;
     ASSERT_TRUE(model::DecodeParamBlock(g.version, block, got));
     for (const auto& f : model::ParamFields()) {
-      ParamRecord a{};
-      ParamRecord b{};
-      CopyField(f, got, a);
-      CopyField(f, expected, b);
-      EXPECT_TRUE(a == b) << f.name;
+      EXPECT_TRUE(paramtest::SameField(f, got, expected)) << f.name;
     }
-    EXPECT_EQ(model::FileNameText(got).size(), g.nameLength - 1);
   }
 }
 
@@ -240,18 +130,14 @@ TEST(ParamLayout, WriteGivesExactlyTheGoldenBytes) {
   for (const Golden& g : kGolden) {
     SCOPED_TRACE("layout " + std::to_string(g.version));
     ParamRecord rec{};
-    int i = 0;
-    for (const auto& f : model::ParamFields()) SetDistinct(f, rec, i++, 3);
-    model::SetFileName(rec, "cylinder-7.dat");
+    paramtest::Scramble(rec, 3);
     std::vector<uint8_t> expected(g.length, 0);
-    std::vector<int> taken;
-    for (const Expect& e : *g.fields) {
-      if (e.where < 0) continue;
-      if (std::find(taken.begin(), taken.end(), e.where) != taken.end()) continue;  // pair: first
-      taken.push_back(e.where);
-      PutField(Field(e.name), rec, expected, e.where);
+    for (const Expect* e : Carried(g)) {
+      const auto bytes = paramtest::FieldBytes(Field(e->name), rec);
+      std::memcpy(expected.data() + e->where, bytes.data(), bytes.size());
     }
-    std::memcpy(expected.data(), "cylinder-7.dat", 14);
+    const std::string_view name = model::FileNameText(rec);
+    std::memcpy(expected.data(), name.data(), name.size());
     if (g.version == 13) {
       ASSERT_TRUE(oxa::bytes::Put(std::span<uint8_t>(expected), 0x370, rec.PehFilter));
       expected[0x378] = rec.PehEnabled ? 1 : 0;

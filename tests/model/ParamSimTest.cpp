@@ -11,6 +11,7 @@
 #include "model/ParamLayouts.h"
 #include "model/ParamRead.h"
 #include "model/ParamWrite.h"
+#include "oxa/OxaDirect.h"
 #include "sim/AxisServer.h"
 #include "sim/Controller.h"
 #include "sim/ParamStore.h"
@@ -24,48 +25,10 @@ using model::ParamType;
 
 const oxa::NetId kNet{{127, 0, 0, 1, 1, 1}};
 
-// Hands every request to the emulated controller, as the in-process transport does.
-class EndpointOxa : public oxa::IOxa {
- public:
-  explicit EndpointOxa(oxa::IOxaEndpoint& ep) : ep_(ep) {}
-  long OxaPortOpen() override { return 1; }
-  int32_t OxaPortClose() override { return 0; }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr*) override { return 0; }
-  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
-  int32_t OxaSyncReadReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t len,
-                         void* data) override {
-    return Do(a, oxa::Command::Read, g, o, len, data, 0, nullptr);
-  }
-  int32_t OxaSyncWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t len,
-                          const void* data) override {
-    return Do(a, oxa::Command::Write, g, o, 0, nullptr, len, data);
-  }
-  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t rlen,
-                              void* rdata, uint32_t wlen, const void* wdata) override {
-    return Do(a, oxa::Command::ReadWrite, g, o, rlen, rdata, wlen, wdata);
-  }
-
- private:
-  int32_t Do(const oxa::OxaAddr* a, oxa::Command cmd, uint32_t g, uint32_t o, uint32_t rlen,
-             void* rdata, uint32_t wlen, const void* wdata) {
-    oxa::OxaRequest req;
-    req.target = *a;
-    req.command = cmd;
-    req.indexGroup = g;
-    req.indexOffset = o;
-    req.readLength = rlen;
-    req.writeData = {static_cast<const uint8_t*>(wdata), wlen};
-    const auto reply = ep_.Handle(req, {static_cast<uint8_t*>(rdata), rlen});
-    if (reply.result == 0 && reply.dataLength != rlen) return oxa::kErrInvalidSize;
-    return reply.result;
-  }
-  oxa::IOxaEndpoint& ep_;
-};
-
 struct Rig {
   sim::Controller ctrl{kNet};
   std::unique_ptr<sim::AxisServer> server;
-  EndpointOxa oxa{ctrl};
+  oxa::OxaDirect oxa;
   paramtest::RecordingReport report;
   model::AxisLink link;
 
@@ -80,6 +43,8 @@ struct Rig {
     server = sim::AxisServer::Create(ctrl, c, error);
     EXPECT_TRUE(server) << error;
     EXPECT_TRUE(sim::InstallParamStore(*server));
+    oxa.Register(kNet, ctrl);
+    oxa.OxaPortOpen();
     link.oxa = &oxa;
     link.addr = {kNet, 851};
     link.axis = paramtest::kAxis;
@@ -90,58 +55,6 @@ struct Rig {
   }
   ParamRecord& Store() { return sim::ParamsOf(*server->Axis(paramtest::kAxis))->Record(); }
 };
-
-// Distinct values that survive every wire type.
-void Scramble(ParamRecord& r, int seed) {
-  int i = seed;
-  for (const auto& f : model::ParamFields()) {
-    ++i;
-    switch (f.type) {
-      case ParamType::Real:
-        f.Ref<double>(r) = i * 1.125;
-        break;
-      case ParamType::Int16:
-        f.Ref<int16_t>(r) = static_cast<int16_t>(i);
-        break;
-      case ParamType::UInt16:
-        f.Ref<uint16_t>(r) = static_cast<uint16_t>(0x8100 + i);
-        break;
-      case ParamType::Int32:
-        f.Ref<int32_t>(r) = -i * 1000;
-        break;
-      case ParamType::Bool:
-        f.Ref<bool>(r) = i % 2 == 0;
-        break;
-      case ParamType::RealArray:
-        for (size_t j = 0; j < 20; ++j)
-          f.Ref<std::array<double, 20>>(r)[j] = i + 0.5 * static_cast<double>(j);
-        break;
-      case ParamType::Text:
-        model::SetFileName(r, "round-trip-" + std::to_string(seed) + ".dat");
-        break;
-    }
-  }
-}
-
-bool SameField(const ParamField& f, const ParamRecord& a, const ParamRecord& b) {
-  switch (f.type) {
-    case ParamType::Real:
-      return f.Ref<double>(a) == f.Ref<double>(b);
-    case ParamType::Int16:
-      return f.Ref<int16_t>(a) == f.Ref<int16_t>(b);
-    case ParamType::UInt16:
-      return f.Ref<uint16_t>(a) == f.Ref<uint16_t>(b);
-    case ParamType::Int32:
-      return f.Ref<int32_t>(a) == f.Ref<int32_t>(b);
-    case ParamType::Bool:
-      return f.Ref<bool>(a) == f.Ref<bool>(b);
-    case ParamType::RealArray:
-      return f.Ref<std::array<double, 20>>(a) == f.Ref<std::array<double, 20>>(b);
-    case ParamType::Text:
-      return model::FileNameText(a) == model::FileNameText(b);
-  }
-  return false;
-}
 
 // The offset a layout gives a field, or -1.
 int OffsetIn(int layout, std::string_view name) {
@@ -158,7 +71,7 @@ TEST(ParamSim, BlockRoundTripInEveryLayout) {
   for (int16_t layout : std::array<int16_t, 12>{0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}) {
     SCOPED_TRACE("layout " + std::to_string(layout));
     Rig rig({2, 1, 6}, layout);
-    Scramble(rig.Store(), layout);
+    paramtest::Scramble(rig.Store(), layout);
     rig.Store().CreepSpeedAsym = rig.Store().CreepSpeed;  // pairs share one value up to 10
     ParamRecord r{};
     model::RuntimeRecord rt;
@@ -167,21 +80,21 @@ TEST(ParamSim, BlockRoundTripInEveryLayout) {
     for (const auto& f : model::ParamFields()) {
       const int off = OffsetIn(layout, f.name);
       if (off < 0 || f.name.ends_with("Asym") || f.name == "OverlapCompensation2") continue;
-      EXPECT_TRUE(SameField(f, r, s)) << f.name;
+      EXPECT_TRUE(paramtest::SameField(f, r, s)) << f.name;
     }
-    EXPECT_TRUE(SameField(*model::FindParamField("FileName"), r, s));
+    EXPECT_TRUE(paramtest::SameField(*model::FindParamField("FileName"), r, s));
     EXPECT_EQ(rt.ReferenceVelo, s.ReferenceVelo);
 
     // A changed record written back lands in the store.
     ParamRecord w = r;
-    Scramble(w, 500 + layout);
+    paramtest::Scramble(w, 500 + layout);
     ASSERT_EQ(model::WriteParamRecord(rig.link, w), 0);
     for (const auto& f : model::ParamFields()) {
       if (OffsetIn(layout, f.name) < 0 || f.name.ends_with("Asym") ||
           f.name == "OverlapCompensation2") {
         continue;
       }
-      EXPECT_TRUE(SameField(f, rig.Store(), w)) << f.name;
+      EXPECT_TRUE(paramtest::SameField(f, rig.Store(), w)) << f.name;
     }
     if (layout == 13) {
       EXPECT_EQ(rig.Store().PehFilter, w.PehFilter);
@@ -195,7 +108,7 @@ TEST(ParamSim, NumberedRoundTripBySingleAndBatch) {
   for (model::LibVersion lib : {model::LibVersion{3, 0, 21}, model::LibVersion{3, 0, 35}}) {
     SCOPED_TRACE(std::to_string(lib.build));
     Rig rig(lib, 14);
-    Scramble(rig.Store(), 7);
+    paramtest::Scramble(rig.Store(), 7);
     ParamRecord r{};
     model::RuntimeRecord rt;
     ASSERT_EQ(model::ReadParamRecord(12, rig.link, r, rt), 0);
@@ -226,7 +139,7 @@ TEST(ParamSim, NumberedRoundTripBySingleAndBatch) {
       if (!batch && std::find(notSingle.begin(), notSingle.end(), f.name) != notSingle.end()) {
         continue;
       }
-      EXPECT_TRUE(SameField(f, r, rig.Store())) << f.name;
+      EXPECT_TRUE(paramtest::SameField(f, r, rig.Store())) << f.name;
     }
     EXPECT_EQ(r.ValveSpare1, 0);
     EXPECT_EQ(rt.ReferenceVelo, rig.Store().ReferenceVelo);
