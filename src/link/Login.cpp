@@ -38,11 +38,12 @@ constexpr std::array<TableWord, 13> kTableWords{{
     {23, -1, true},
 }};
 
-// Failures that say the target machine as a whole does not answer, as opposed to one port or
-// one service refusing a request.
+// Failures that say the target machine as a whole cannot be reached (no route, refused, or
+// remembered by the transport as unreachable after a failed connect), as opposed to one port or
+// one service refusing a request. A timeout on a live connection is only that port not
+// answering: it skips that candidate and the probes of the other ports go on.
 bool MachineUnreachable(int32_t result) {
-  return result == oxa::kErrTargetMachineNotFound || result == oxa::kErrNoResponse ||
-         result == oxa::kErrTimeout;
+  return result == oxa::kErrTargetMachineNotFound || result == oxa::kErrNoResponse;
 }
 
 // A zero-terminated single-byte text of fixed capacity; never reads past the buffer and takes

@@ -206,16 +206,18 @@ TEST(LoginSimTest, FailedNameReadGetsPlaceholderAndLastNameDecidesFound) {
   EXPECT_EQ(s.lists.Servers()[1].versions, axlink::kUnreadVersionTable);
 }
 
-TEST(LoginSimTest, ControllerThatStopsAnsweringCostsOneRequest) {
+TEST(LoginSimTest, PortThatDoesNotAnswerIsSkippedAndTheProbesGoOn) {
   SimSession s;
   s.Cv2(801, {true, false, false, false});
   s.Server(Config(802, {2, 1, 6}));
+  s.Cv3(851);
+  s.Server(Config(851, {3, 0, 35}, {"A"}));
   s.plant.Ctrl().Faults().Add(
       {801, axlink::kSymHandleByName, std::nullopt, sim::Fault::Kind::Drop, 0, 0});
-  EXPECT_FALSE(s.Login());
-  EXPECT_EQ(s.plant.Ctrl().Log().Total(), 1u);
-  EXPECT_EQ(s.status.connection, "OFFLINE");
-  EXPECT_TRUE(s.lists.Servers().empty());
+  EXPECT_TRUE(s.Login());
+  ASSERT_EQ(s.lists.Servers().size(), 1u);
+  EXPECT_EQ(s.lists.Servers()[0].addr.port, 851);
+  EXPECT_EQ(s.status.versionText, "V 3.0 Build 35");
 }
 
 TEST(LoginSimTest, NewLoginStartsFromAFullLogout) {
