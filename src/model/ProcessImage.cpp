@@ -233,13 +233,11 @@ int32_t ReadIoRecord(const AxisLink& link, IoRecordId id, IoRecords& io) {
   const int16_t layout = link.versions[def.info.versionWord];
   const uint32_t length = IoBlockLength(id, layout);
   if (length == 0) {
-    if (id == IoRecordId::DriveDevIn || id == IoRecordId::DriveDevOut) {
-      io.encoderIn.Clear();
-      io.encoderOut.Clear();
-    } else {
-      auto image = IoBytes(io, id);
-      std::fill(image.begin(), image.end(), uint8_t{0});
-    }
+    // A drive-device image without a layout clears itself, like every other image. Clearing
+    // the encoder images here instead would wipe the encoder values just read on the same
+    // tick and leave a previous axis's drive-device bytes on the I/O page.
+    auto image = IoBytes(io, id);
+    std::fill(image.begin(), image.end(), uint8_t{0});
     return def.info.missingResult;
   }
   if (link.oxa == nullptr) return oxa::kErrNoResponse;

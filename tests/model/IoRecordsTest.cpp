@@ -33,8 +33,8 @@ TEST(IoRecords, VersionWithoutLayoutClearsAndAnswers) {
       {IoRecordId::EncoderOut, 6, 2, 0, {IoRecordId::EncoderOut}},
       {IoRecordId::DriveIn, 7, 3, 0, {IoRecordId::DriveIn}},
       {IoRecordId::DriveOut, 8, 1, 0, {IoRecordId::DriveOut}},
-      {IoRecordId::DriveDevIn, 7, 0, 0, {IoRecordId::EncoderIn, IoRecordId::EncoderOut}},
-      {IoRecordId::DriveDevOut, 8, 2, 0, {IoRecordId::EncoderIn, IoRecordId::EncoderOut}},
+      {IoRecordId::DriveDevIn, 7, 0, 0, {IoRecordId::DriveDevIn}},
+      {IoRecordId::DriveDevOut, 8, 2, 0, {IoRecordId::DriveDevOut}},
       {IoRecordId::DevIn, 11, 0, -1, {IoRecordId::DevIn}},
       {IoRecordId::DevOut, 12, 0, -2, {IoRecordId::DevOut}},
   };
