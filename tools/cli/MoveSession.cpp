@@ -1,0 +1,93 @@
+#include "tools/cli/MoveSession.h"
+
+#include "link/Login.h"
+#include "link/Routes.h"
+#include "link/Select.h"
+#include "model/ParamRecord.h"
+
+namespace cli {
+
+namespace {
+
+// "Local" (or nothing), a NetId, or the name of a route of the local router.
+std::optional<oxa::NetId> ResolveNetId(oxa::IOxa& oxa, const std::string& text) {
+  oxa::OxaAddr local;
+  if (oxa.OxaGetLocalAddress(&local) != oxa::kOk) local = {};
+  if (text.empty() || text == "Local") return local.netId;
+  if (const auto netId = oxa::NetId::Parse(text)) return netId;
+  const auto entries = axlink::ReadTargetEntries(oxa);
+  for (size_t i = 1; i < entries.size(); ++i) {
+    if (entries[i].name == text) return entries[i].netId;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void AddAxisOptions(CLI::App* sub, AxisArgs& args) {
+  sub->add_option("--port", args.port, "Oxa port of the axis server")->required();
+  sub->add_option("--axis", args.axis, "Axis number on that server")->required();
+  sub->add_option("--target", args.target, "NetId, route name or Local")->capture_default_str();
+}
+
+std::unique_ptr<AxisSession> AxisSession::Open(const Context& ctx, const AxisArgs& args,
+                                               int& exitCode, std::string& message) {
+  std::unique_ptr<AxisSession> s(new AxisSession());
+  s->conn_ = Connection::Open(ctx.options, message);
+  exitCode = kExitUsage;
+  if (!s->conn_) return nullptr;
+  oxa::IOxa& oxa = s->conn_->Oxa();
+  const auto netId = ResolveNetId(oxa, args.target);
+  if (!netId) {
+    message = "no route named \"" + args.target + "\"";
+    return nullptr;
+  }
+  s->doc_ = std::make_unique<CAxtuneDoc>(oxa, s->ui_, s->strings_);
+
+  axlink::FrameStatus status;
+  axlink::LoginEnv env;
+  env.oxa = &oxa;
+  env.portHandle = s->conn_->PortHandle();
+  env.target = *netId;
+  env.lists = &s->lists_;
+  env.document = s->doc_.get();
+  env.status = &status;
+  axlink::Login(env);
+
+  const oxa::OxaAddr addr{*netId, args.port};
+  const auto target = axlink::FindAxisTarget(s->lists_, addr, args.axis);
+  bool listed = false;
+  for (const axlink::ServerNode& server : s->lists_.Servers()) {
+    for (const axlink::AxisNode& a : server.axes) {
+      listed = listed || (server.addr == addr && a.number == args.axis);
+    }
+  }
+  if (!target || !listed) {
+    exitCode = kExitNothingFound;
+    message = "no axis " + std::to_string(args.axis) + " on an axis server at port " +
+              std::to_string(args.port);
+    return nullptr;
+  }
+  if (!s->doc_->SelectAxis(*target, model::kPageAll)) {
+    message = s->TakeReports();
+    return nullptr;
+  }
+  exitCode = 0;
+  return s;
+}
+
+std::string AxisSession::TakeReports() {
+  std::string text;
+  for (const std::string& box : ui_.boxes) {
+    if (!text.empty()) text += "\n";
+    text += box;
+  }
+  ui_.boxes.clear();
+  return text;
+}
+
+nlohmann::ordered_json CommandJson(const std::string& command, const AxisArgs& args) {
+  return {{"command", command}, {"port", args.port}, {"axis", args.axis}};
+}
+
+}  // namespace cli
