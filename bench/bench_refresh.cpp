@@ -1,0 +1,257 @@
+// The refresh tick through the OXA/TCP client against the emulator on loopback, beside a plain
+// blocking TCP ping-pong in the same run.
+//
+// A tick costs its requests; what the client, the document and the record codecs add on top
+// should stay small. Each tick is compared with (its requests per tick x the ping-pong round
+// trip): the Online page (runtime values and AxisRef of one axis) and the Overview page (twenty
+// list axes, one RefreshAxisData each). Target: at most 2 times. Ratios are printed at the end
+// and reported as the counter "x_pingpong".
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "link/AxtuneDoc.h"
+#include "link/Login.h"
+#include "link/Select.h"
+#include "oxa/OxaTcpClient.h"
+#include "oxa/OxaTcpServer.h"
+#include "sim/Plant.h"
+#include "sim/RuntimeRecords.h"
+
+namespace {
+
+constexpr oxa::NetId kNetId{{127, 0, 0, 1, 1, 1}};
+constexpr size_t kListAxes = 20;
+// The answer of a typical tick request: the runtime batch answer is 240 bytes.
+constexpr size_t kAnswerBytes = 240;
+constexpr size_t kRequestBytes = 32 + 80;  // a read-write header with the batch request
+
+std::vector<double> pingPongNs;
+std::vector<double> onlineNs, onlineRequests;
+std::vector<double> overviewNs, overviewRequests;
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0.0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+double NsPerIteration(std::chrono::steady_clock::time_point start, benchmark::State& state) {
+  const auto ns =
+      std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start);
+  return state.iterations() ? ns.count() / static_cast<double>(state.iterations()) : 0.0;
+}
+
+bool SendAll(int fd, const uint8_t* p, size_t n) {
+  while (n > 0) {
+    const ssize_t r = ::send(fd, p, n, MSG_NOSIGNAL);
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<size_t>(r);
+  }
+  return true;
+}
+
+bool RecvAll(int fd, uint8_t* p, size_t n) {
+  while (n > 0) {
+    const ssize_t r = ::recv(fd, p, n, 0);
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<size_t>(r);
+  }
+  return true;
+}
+
+void BM_PlainTcpPingPong(benchmark::State& state) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(listener, reinterpret_cast<const sockaddr*>(&a), sizeof a);
+  ::listen(listener, 1);
+  socklen_t len = sizeof a;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+  std::thread server([&] {
+    const int c = ::accept(listener, nullptr, nullptr);
+    int one = 1;
+    ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    std::vector<uint8_t> in(kRequestBytes), out(kAnswerBytes + 46, 1);
+    while (RecvAll(c, in.data(), in.size()) && SendAll(c, out.data(), out.size())) {
+    }
+    ::close(c);
+  });
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+    state.SkipWithError("connect failed");
+  }
+  std::vector<uint8_t> request(kRequestBytes, 2), answer(kAnswerBytes + 46);
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    if (!SendAll(fd, request.data(), request.size()) ||
+        !RecvAll(fd, answer.data(), answer.size())) {
+      state.SkipWithError("ping-pong broke");
+      break;
+    }
+  }
+  pingPongNs.push_back(NsPerIteration(start, state));
+  ::close(fd);
+  server.join();
+  ::close(listener);
+}
+
+class NoUi final : public axlink::IDocUi {
+ public:
+  void MessageBox(const std::string&) override { ++boxes; }
+  void RequestRedisplay() override {}
+  int boxes = 0;
+};
+
+// One CV3 runtime with a V3.0.35 axis server of twenty axes, served over OXA/TCP, and a
+// document logged in through the TCP client with axis 1 selected.
+struct Rig {
+  std::unique_ptr<sim::Plant> plant;
+  std::unique_ptr<oxa::OxaTcpServer> server;
+  std::unique_ptr<oxa::OxaTcpClient> client;
+  NoUi ui;
+  i18n::StringTable strings;
+  std::unique_ptr<CAxtuneDoc> doc;
+  axlink::AxisList lists;
+  std::vector<axlink::AxisTarget> listAxes;
+
+  bool Start(std::string& error) {
+    std::string axes;
+    for (size_t i = 1; i <= kListAxes; ++i) {
+      axes += (i > 1 ? ", \"Axis " : "\"Axis ") + std::to_string(i) + "\"";
+    }
+    const std::string config =
+        R"({"runtimes": [{"generation": "CV3", "port": 851, "cycleCount": 1}],
+            "servers": [{"port": 851, "lib": "3.0.35", "firstAxis": 1, "axes": [)" +
+        axes + R"(], "recordVersions": [40, 12, 14, 4, 5, 5, 1, 2, 6, 0, 0, 2, 2]}]})";
+    plant = sim::LoadPlant(config, kNetId, sim::DefaultServerFeatures(), error);
+    if (!plant) return false;
+    for (const auto& s : plant->Servers()) {
+      if (sim::RuntimeOf(*s->Axes().front()) == nullptr && !sim::InstallRuntimeRecords(*s, error)) {
+        return false;
+      }
+    }
+    server = oxa::OxaTcpServer::Start(plant->Ctrl(), "127.0.0.1", 0, error);
+    if (!server) return false;
+    oxa::RouteTable table;
+    table.local = {"", kNetId, "127.0.0.1", server->Port()};
+    client = std::make_unique<oxa::OxaTcpClient>([table] { return table; });
+    doc = std::make_unique<CAxtuneDoc>(*client, ui, strings);
+    axlink::FrameStatus status;
+    axlink::LoginEnv env{
+        client.get(), client->OxaPortOpen(), kNetId, "Axtune -> Local", &lists, doc.get(), &status};
+    if (!axlink::Login(env)) {
+      error = "login found no axis server";
+      return false;
+    }
+    for (uint16_t n = 1; n <= kListAxes; ++n) {
+      listAxes.push_back(*axlink::FindAxisTarget(lists, {kNetId, 851}, n));
+    }
+    if (!doc->SelectAxis(listAxes[0], model::kPageAll)) {
+      error = "selection failed";
+      return false;
+    }
+    // Page entries and the first redraw are behind us before the timing starts.
+    doc->RefreshAxisData(model::kPageOnline, nullptr);
+    doc->RefreshAxisData(model::kPageOverview, &listAxes[0]);
+    return ui.boxes == 0;
+  }
+  uint64_t Requests() const { return plant->Ctrl().Log().Total(); }
+};
+
+void RunTicks(benchmark::State& state, int32_t page, std::vector<double>& ns,
+              std::vector<double>& requests) {
+  Rig rig;
+  std::string error;
+  if (!rig.Start(error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  const uint64_t before = rig.Requests();
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    if (page == model::kPageOverview) {
+      for (const axlink::AxisTarget& list : rig.listAxes) {
+        rig.doc->RefreshAxisData(page, &list);
+      }
+    } else {
+      rig.doc->RefreshAxisData(page, nullptr);
+    }
+  }
+  ns.push_back(NsPerIteration(start, state));
+  if (rig.ui.boxes != 0 || rig.doc->bCommStopped) state.SkipWithError("a read failed");
+  const double perTick = state.iterations() ? static_cast<double>(rig.Requests() - before) /
+                                                  static_cast<double>(state.iterations())
+                                            : 0.0;
+  requests.push_back(perTick);
+  state.counters["requests"] = perTick;
+  if (const double base = Median(pingPongNs); base > 0 && perTick > 0) {
+    state.counters["x_pingpong"] = ns.back() / (perTick * base);
+  }
+}
+
+void BM_OnlineTick(benchmark::State& state) {
+  RunTicks(state, model::kPageOnline, onlineNs, onlineRequests);
+}
+void BM_OverviewTick20(benchmark::State& state) {
+  RunTicks(state, model::kPageOverview, overviewNs, overviewRequests);
+}
+
+BENCHMARK(BM_PlainTcpPingPong)->UseRealTime();
+BENCHMARK(BM_OnlineTick)->UseRealTime();
+BENCHMARK(BM_OverviewTick20)->UseRealTime();
+
+void PrintRatio(const char* what, const std::vector<double>& ns,
+                const std::vector<double>& requests) {
+  const double base = Median(pingPongNs);
+  const double perTick = Median(requests);
+  if (base <= 0 || perTick <= 0) return;
+  const double t = Median(ns);
+  std::printf("%s: %.1f us, %.1f requests x ping-pong %.1f us = %.1f us, ratio %.2f (medians)\n",
+              what, t / 1000.0, perTick, base / 1000.0, perTick * base / 1000.0,
+              t / (perTick * base));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Five interleaved repetitions unless the command line says otherwise.
+  std::string reps = "--benchmark_repetitions=5";
+  std::string interleave = "--benchmark_enable_random_interleaving=true";
+  bool own = false;
+  for (int i = 1; i < argc; ++i) {
+    own = own || std::string_view(argv[i]).starts_with("--benchmark_repetitions");
+  }
+  std::vector<char*> args;
+  args.push_back(argv[0]);
+  if (!own) {
+    args.push_back(reps.data());
+    args.push_back(interleave.data());
+  }
+  for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
+  int n = static_cast<int>(args.size());
+  benchmark::Initialize(&n, args.data());
+  if (benchmark::ReportUnrecognizedArguments(n, args.data())) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintRatio("Online tick", onlineNs, onlineRequests);
+  PrintRatio("Overview tick over 20 axes", overviewNs, overviewRequests);
+  return 0;
+}
