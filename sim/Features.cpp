@@ -1,3 +1,4 @@
+#include "sim/Commands.h"
 #include "sim/MessageLog.h"
 #include "sim/ParamStore.h"
 #include "sim/Plant.h"
@@ -12,6 +13,8 @@ std::vector<ServerFeature> DefaultServerFeatures() {
   features.push_back(ParamStoreFeature());
   // After the parameter store: the runtime values travel in its batch.
   features.push_back(RuntimeRecordsFeature());
+  // After both: saving and loading take the parameters and the linearisation record.
+  features.push_back(CommandsFeature());
   return features;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "oxa/OxaTcpServer.h"
+#include "sim/Commands.h"
 #include "sim/Plant.h"
 
 namespace {
@@ -33,6 +34,10 @@ int main(int argc, char** argv) {
   app.add_option("--netid", netIdText, "NetId of the controller")->capture_default_str();
   app.add_option("--config", configPath, "JSON file naming the runtimes and axis servers")
       ->check(CLI::ExistingFile);
+  std::string saveDir;
+  app.add_option("--save-dir", saveDir,
+                 "Directory of the axes' parameter files (save and load on the controller); "
+                 "overrides the servers' saveDir");
   CLI11_PARSE(app, argc, argv);
 
   std::string host;
@@ -58,6 +63,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "valdor-sim: %s\n", error.c_str());
     return 2;
   }
+  if (!saveDir.empty()) sim::SetSaveDir(*plant, saveDir);
 
   // The server thread inherits the blocked signals, so only sigwait below receives them.
   sigset_t stopSignals;

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -535,11 +536,18 @@ model::RecordVersionTable FileModeVersionTable(const model::RecordVersionTable& 
   return t;
 }
 
+size_t LinTablePoints(int16_t linSamples) {
+  return linSamples <= 0 ? 0 : std::min(static_cast<size_t>(linSamples), model::kLinTabPoints);
+}
+
 std::vector<FileParamDiff> DiffParameterSets(const ParamRecord& paramA, const LinRecord& linA,
-                                             const ParamRecord& paramB, const LinRecord& linB) {
+                                             const ParamRecord& paramB, const LinRecord& linB,
+                                             size_t tablePoints) {
   std::vector<FileParamDiff> diffs;
   for (const FileParam& p : kParams) {
-    for (size_t i = 0; i < p.count; ++i) {
+    const bool table = p.lin && p.count == model::kLinTabPoints;
+    const size_t count = table ? std::min(tablePoints, size_t{p.count}) : p.count;
+    for (size_t i = 0; i < count; ++i) {
       const FileValue a = GetFileValue(p, i, paramA, linA);
       const FileValue b = GetFileValue(p, i, paramB, linB);
       if (!(a == b)) {

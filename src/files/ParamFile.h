@@ -106,10 +106,16 @@ struct FileParamDiff {
   FileValue a;
   FileValue b;
 };
-// Every number of the table whose value differs, in table order.
+// Every number of the table whose value differs, in table order; of LinTabValue and LinTabOutput
+// only the first `tablePoints` entries (at most 100).
 std::vector<FileParamDiff> DiffParameterSets(const model::ParamRecord& paramA,
                                              const model::LinRecord& linA,
                                              const model::ParamRecord& paramB,
-                                             const model::LinRecord& linB);
+                                             const model::LinRecord& linB,
+                                             size_t tablePoints = model::kLinTabPoints);
+
+// The table points that a LinSamples value makes count: LinSamples clamped to 0 to 100. A file
+// brings LinSamples as it stands, so every consumer of the table goes through this.
+size_t LinTablePoints(int16_t linSamples);
 
 }  // namespace files

@@ -1,0 +1,68 @@
+#include "sim/Commands.h"
+
+#include "sim/ParamFile.h"
+#include "sim/Reply.h"
+
+namespace sim {
+
+bool AddAxisCommand(AxisServer& server, uint32_t offset, uint32_t length, CommandHandler handler) {
+  return server.AddAxisGroup(kGroupCommands, offset,
+                             [length, handler = std::move(handler)](
+                                 SimAxis& axis, const oxa::OxaRequest& r, std::span<uint8_t>) {
+                               if (r.command != oxa::Command::Write)
+                                 return Fail(oxa::kErrServiceNotSupported);
+                               if (r.writeData.size() != length) return Fail(oxa::kErrInvalidSize);
+                               const int32_t result = handler(axis, r.writeData);
+                               return result == oxa::kOk ? Done() : Fail(result);
+                             });
+}
+
+CommandState* CommandsOf(AxisServer& server) {
+  return server.Ext().Find<CommandState>();
+}
+
+bool InstallFileCommands(AxisServer& server, const std::filesystem::path& saveDir,
+                         std::string& error) {
+  if (CommandsOf(server)) {
+    error = "the file commands are already served";
+    return false;
+  }
+  CommandState& state = server.Ext().Emplace<CommandState>();
+  state.saveDir = saveDir;
+  const bool ok = AddAxisCommand(server, kCommandSaveParams, 0,
+                                 [&state](SimAxis& axis, std::span<const uint8_t>) {
+                                   return SaveAxisParameters(axis, state.saveDir, state.lastFile);
+                                 }) &&
+                  AddAxisCommand(server, kCommandLoadParams, 0,
+                                 [&state](SimAxis& axis, std::span<const uint8_t>) {
+                                   return LoadAxisParameters(axis, state.saveDir, state.lastFile);
+                                 });
+  if (!ok) error = "the save and load commands are already served";
+  return ok;
+}
+
+void SetSaveDir(Plant& plant, const std::filesystem::path& dir) {
+  for (const auto& server : plant.Servers()) {
+    if (CommandState* state = CommandsOf(*server)) state->saveDir = dir;
+  }
+}
+
+ServerFeature CommandsFeature() {
+  return {"commands",
+          {"saveDir"},
+          {},
+          [](AxisServer& server, const nlohmann::json& config, std::string& error) {
+            std::filesystem::path dir = DefaultSaveDir();
+            if (config.contains("saveDir")) {
+              const nlohmann::json& d = config.at("saveDir");
+              if (!d.is_string() || d.get<std::string>().empty()) {
+                error = "\"saveDir\" must be a directory name";
+                return false;
+              }
+              dir = d.get<std::string>();
+            }
+            return InstallFileCommands(server, dir, error);
+          }};
+}
+
+}  // namespace sim

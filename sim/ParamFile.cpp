@@ -1,0 +1,123 @@
+#include "sim/ParamFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "files/ParamFile.h"
+#include "oxa/Oxa.h"
+#include "sim/ParamStore.h"
+#include "sim/RuntimeRecords.h"
+
+namespace sim {
+namespace {
+
+std::string Errno(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
+
+// Writes all of `bytes` to `fd`, retrying short writes and interrupted calls.
+bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes = bytes.subspan(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+std::filesystem::path AxisFilePath(SimAxis& axis, const std::filesystem::path& dir) {
+  const ParamStore* store = ParamsOf(axis);
+  const std::string_view name = store ? model::FileNameText(store->Record()) : std::string_view{};
+  return dir / SaveFileName(name, axis.Number());
+}
+
+}  // namespace
+
+std::string SaveFileName(std::string_view fileName, uint16_t axisNumber) {
+  bool plain =
+      !fileName.empty() && fileName.front() != '.' && fileName.find("..") == std::string_view::npos;
+  for (const char ch : fileName) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) plain = false;
+  }
+  if (plain) return std::string(fileName);
+  return "axis" + std::to_string(axisNumber) + ".dat";
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                         std::string& error) {
+  const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
+  std::string tmp = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(tmp.data());
+  if (fd < 0) {
+    error = Errno("cannot create a temporary file in " + dir.string());
+    return false;
+  }
+  bool ok = WriteAll(fd, bytes);
+  if (!ok) error = Errno("cannot write " + tmp);
+  if (ok && ::fsync(fd) != 0) {
+    error = Errno("cannot flush " + tmp);
+    ok = false;
+  }
+  if (::close(fd) != 0 && ok) {
+    error = Errno("cannot close " + tmp);
+    ok = false;
+  }
+  if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
+    error = Errno("cannot rename " + tmp + " to " + path.string());
+    ok = false;
+  }
+  if (!ok) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  // The rename itself reaches the disk with the directory.
+  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  return true;
+}
+
+std::filesystem::path DefaultSaveDir() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state && *state) return std::filesystem::path(state) / "valdor-sim";
+  return "valdor-sim-params";
+}
+
+int32_t SaveAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
+                           std::filesystem::path& path) {
+  path = AxisFilePath(axis, dir);
+  ParamStore* store = ParamsOf(axis);
+  if (!store) return oxa::kErrNotReady;
+  const AxisRuntime* runtime = RuntimeOf(axis);
+  const model::LinRecord lin = runtime ? runtime->lin : model::LinRecord{};
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  std::string error;
+  const std::vector<uint8_t> bytes = files::EncodeParameterFile(store->Record(), lin);
+  return WriteFileAtomically(path, bytes, error) ? oxa::kOk : oxa::kErrAccessDenied;
+}
+
+int32_t LoadAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
+                           std::filesystem::path& path) {
+  path = AxisFilePath(axis, dir);
+  ParamStore* store = ParamsOf(axis);
+  if (!store) return oxa::kErrNotReady;
+  AxisRuntime* runtime = RuntimeOf(axis);
+  model::LinRecord scratch;
+  model::LinRecord& lin = runtime ? runtime->lin : scratch;
+  const files::FileLoadResult r = files::LoadParameterFile(path.string(), store->Record(), lin);
+  if (!r.opened) return oxa::kErrAccessDenied;
+  if (runtime) runtime->paramsChanged = true;
+  return oxa::kOk;
+}
+
+}  // namespace sim

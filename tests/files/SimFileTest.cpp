@@ -1,0 +1,177 @@
+// Save and load on an emulated axis, in-process: the file it writes is a parameter file that the
+// reader gives back as the axis's record.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "files/ParamFile.h"
+#include "oxa/Oxa.h"
+#include "sim/Commands.h"
+#include "sim/ParamFile.h"
+#include "sim/ParamStore.h"
+#include "sim/RuntimeRecords.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const oxa::NetId kNet{{127, 0, 0, 1, 1, 1}};
+constexpr uint16_t kPort = 851;
+
+class TempDir {
+ public:
+  TempDir() {
+    static int counter = 0;
+    path_ = fs::temp_directory_path() /
+            ("axtune_simfiles_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+    fs::create_directories(path_);
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+class SimFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string config = R"({"servers": [{"port": 851, "lib": "3.0.35", "firstAxis": 1,
+        "axes": [{"name": "Clamp", "params": {"FileName": "press 1.dat", "JogFast": 80.5,
+                  "EncoderType": 3, "IndexSearchPositive": true}}, "Lift"],
+        "recordVersions": [40, 12, 14, 4, 5, 5, 1, 2, 6, 0, 0, 2, 2],
+        "saveDir": ")" + dir.Path().string() +
+                               R"("}]})";
+    std::string error;
+    const auto features = sim::DefaultServerFeatures();
+    plant = sim::LoadPlant(config, kNet, features, error);
+    ASSERT_TRUE(plant) << error;
+    axis = plant->Server(kPort)->Axis(1);
+    ASSERT_TRUE(axis);
+  }
+
+  int32_t Command(uint32_t group, uint32_t offset, oxa::Command cmd = oxa::Command::Write,
+                  std::span<const uint8_t> data = {}) {
+    oxa::OxaRequest r;
+    r.target = {kNet, kPort};
+    r.command = cmd;
+    r.indexGroup = group;
+    r.indexOffset = offset;
+    r.readLength = cmd == oxa::Command::Read ? 4 : 0;
+    r.writeData = data;
+    std::array<uint8_t, 4> out{};
+    return plant->Ctrl().Handle(r, {out.data(), r.readLength}).result;
+  }
+
+  model::ParamRecord& Params() { return sim::ParamsOf(*axis)->Record(); }
+  model::LinRecord& Lin() { return sim::RuntimeOf(*axis)->lin; }
+
+  TempDir dir;
+  std::unique_ptr<sim::Plant> plant;
+  sim::SimAxis* axis = nullptr;
+};
+
+TEST_F(SimFileTest, SaveWritesTheAxisAsAFileThatReadsBackTheSame) {
+  Lin().LinSamples = 21;
+  ASSERT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandSaveParams), oxa::kOk);
+  const fs::path file = dir.Path() / "press 1.dat";
+  EXPECT_EQ(sim::CommandsOf(*plant->Server(kPort))->lastFile, file);
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 1u);  // no temporary file left beside it
+
+  model::ParamRecord param;
+  model::LinRecord lin;
+  const files::FileLoadResult r = files::LoadParameterFile(file.string(), param, lin);
+  ASSERT_TRUE(r.opened);
+  EXPECT_EQ(r.nFileFormat, 215);
+  EXPECT_EQ(r.numbersSkipped, 0u);
+  EXPECT_TRUE(files::DiffParameterSets(param, lin, Params(), Lin()).empty());
+  EXPECT_EQ(param.JogFast, 80.5);
+  EXPECT_EQ(param.EncoderType, 3);
+  EXPECT_TRUE(param.IndexSearchPositive);
+  EXPECT_EQ(lin.LinSamples, 21);
+
+  // The second axis has no FileName: its file falls back to its number.
+  ASSERT_EQ(Command(sim::kGroupCommands + 2, sim::kCommandSaveParams), oxa::kOk);
+  EXPECT_TRUE(fs::exists(dir.Path() / "axis2.dat"));
+}
+
+TEST_F(SimFileTest, LoadRestoresTheSavedFileAndRaisesTheNotice) {
+  ASSERT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandSaveParams), oxa::kOk);
+  const model::ParamRecord saved = Params();
+  const model::LinRecord savedLin = Lin();
+  Params().JogFast = 1.0;
+  Params().AuxData[7] = 7.0;
+  Lin().LinTabValue[5] = 55.0;
+  sim::RuntimeOf(*axis)->paramsChanged = false;
+
+  ASSERT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandLoadParams), oxa::kOk);
+  EXPECT_EQ(Params(), saved);
+  EXPECT_TRUE(files::DiffParameterSets(Params(), Lin(), saved, savedLin).empty());
+  EXPECT_TRUE(sim::RuntimeOf(*axis)->paramsChanged);
+
+  // Another FileName names a file that does not exist: the axis stays as it is.
+  model::SetFileName(Params(), "other.dat");
+  Params().JogFast = 2.0;
+  sim::RuntimeOf(*axis)->paramsChanged = false;
+  EXPECT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandLoadParams), oxa::kErrAccessDenied);
+  EXPECT_EQ(Params().JogFast, 2.0);
+  EXPECT_FALSE(sim::RuntimeOf(*axis)->paramsChanged);
+}
+
+TEST_F(SimFileTest, CommandRequestsOfTheWrongKind) {
+  const uint8_t data[4] = {};
+  EXPECT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandSaveParams, oxa::Command::Read),
+            oxa::kErrServiceNotSupported);
+  EXPECT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandSaveParams, oxa::Command::Write, data),
+            oxa::kErrInvalidSize);
+  EXPECT_EQ(Command(sim::kGroupCommands + 1, 0xFFFF0009), oxa::kErrInvalidIndexOffset);
+  EXPECT_EQ(Command(sim::kGroupCommands + 9, sim::kCommandSaveParams), oxa::kErrInvalidIndexGroup);
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
+TEST_F(SimFileTest, SaveIntoAnUnusableDirectoryFailsAndLeavesNothing) {
+  const fs::path blocker = dir.Path() / "plain-file";
+  std::ofstream(blocker) << "x";
+  sim::SetSaveDir(*plant, blocker / "sub");
+  EXPECT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandSaveParams), oxa::kErrAccessDenied);
+  sim::SetSaveDir(*plant, dir.Path() / "made" / "on" / "demand");
+  EXPECT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandSaveParams), oxa::kOk);
+  EXPECT_TRUE(fs::exists(dir.Path() / "made" / "on" / "demand" / "press 1.dat"));
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 2u);
+}
+
+TEST(SimSaveFileName, OnlyPlainNamesAreKept) {
+  const struct {
+    std::string_view name;
+    bool kept;
+  } cases[] = {
+      {"press 1.dat", true}, {"Presse_\xFC.dat", true}, {"x.y.dat", true},
+      {"", false},           {"../etc.dat", false},     {"a/b.dat", false},
+      {"a\\b.dat", false},   {".hidden", false},        {"x..y", false},
+      {"..", false},         {"tab\t.dat", false},      {"del\x7F", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(sim::SaveFileName(c.name, 4), c.kept ? std::string(c.name) : "axis4.dat") << c.name;
+  }
+}
+
+TEST(SimFileWrite, AtomicWriteReplacesTheWholeFile) {
+  TempDir dir;
+  const fs::path path = dir.Path() / "a.dat";
+  std::string error;
+  const std::vector<uint8_t> first(100, 1), second(7, 2);
+  ASSERT_TRUE(sim::WriteFileAtomically(path, first, error)) << error;
+  ASSERT_TRUE(sim::WriteFileAtomically(path, second, error)) << error;
+  EXPECT_EQ(fs::file_size(path), 7u);
+  EXPECT_FALSE(sim::WriteFileAtomically(dir.Path() / "missing" / "a.dat", first, error));
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
