@@ -18,6 +18,12 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   // One line per subcommand; each lives in its own file.
   RegisterDiscover(app, ctx);
   RegisterRoutes(app, ctx);
+  RegisterWatch(app, ctx);
+  RegisterAxisCommands(app, ctx);
+  RegisterRead(app, ctx);
+  RegisterDump(app, ctx);
+  RegisterDiff(app, ctx);
+  RegisterSave(app, ctx);
 
   try {
     app.parse(argc, argv);

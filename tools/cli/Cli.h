@@ -71,5 +71,13 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 // one line there.
 void RegisterDiscover(CLI::App& app, Context& ctx);
 void RegisterRoutes(CLI::App& app, Context& ctx);
+// watch (WatchCommand.cpp); move, jog, stop, home, reset, setpos, load, clearlog, loglevel and
+// set (MoveCommand.cpp).
+void RegisterWatch(CLI::App& app, Context& ctx);
+void RegisterAxisCommands(CLI::App& app, Context& ctx);
+void RegisterRead(CLI::App& app, Context& ctx);
+void RegisterDump(CLI::App& app, Context& ctx);
+void RegisterDiff(CLI::App& app, Context& ctx);
+void RegisterSave(CLI::App& app, Context& ctx);
 
 }  // namespace cli
