@@ -77,6 +77,7 @@ bool CAxtuneDoc::SelectAxis(const axlink::AxisTarget& target, int32_t page) {
     return false;
   }
 
+  name.back() = '\0';  // a name fills at most 255 bytes, whatever the controller sent
   params = newParams;
   runtime = newRuntime;
   axisName = std::string(Terminated(name.data(), name.size()));

@@ -2,6 +2,7 @@
 // the previous axis, and the document reset.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -131,6 +132,49 @@ TEST(DocSelectTest, AxesOfOtherServersReadInTheirOwnLayoutsAfterLogin) {
     EXPECT_TRUE(ui.boxes.empty()) << p.name << ": " << (ui.boxes.empty() ? "" : ui.boxes[0]);
     ui.boxes.clear();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Answers every read with as many 'X' as asked for: no terminator anywhere.
+class FillingOxa final : public oxa::IOxa {
+ public:
+  long OxaPortOpen() override { return 1; }
+  int32_t OxaPortClose() override { return 0; }
+  int32_t OxaGetLocalAddress(oxa::OxaAddr*) override { return 0; }
+  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
+  int32_t OxaSyncReadReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t length,
+                         void* data) override {
+    std::memset(data, 'X', length);
+    return 0;
+  }
+  int32_t OxaSyncWriteReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t, const void*) override {
+    return 0;
+  }
+  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t length, void* data,
+                              uint32_t, const void*) override {
+    std::memset(data, 'X', length);
+    return 0;
+  }
+};
+
+TEST(DocSelectTest, UnterminatedNamesAreCutToTheirCapacity) {
+  FillingOxa oxa;
+  doctest::RecordingUi ui;
+  i18n::StringTable strings;
+  CAxtuneDoc doc(oxa, ui, strings);
+  axlink::AxisTarget target;
+  target.addr.port = 802;
+  target.number = 1;
+  target.versions.Store({2, 1, 6}, {2, 4, 7, 1, -1, 4, 1, 1, 4, -1, -1, -1, -1});
+  ASSERT_TRUE(doc.SelectAxis(target, model::kPageAll));
+  EXPECT_EQ(doc.axisName, std::string(255, 'X'));
+  doc.axisRef.FeatureLevel = 3;
+  doc.ReadAuxNames();
+  EXPECT_EQ(doc.auxNames[0], std::string(20, 'X'));
+  EXPECT_EQ(doc.auxNames[19], std::string(20, 'X'));
 }
 
 }  // namespace
