@@ -68,19 +68,13 @@ TEST(ParamFileRead, OldNumberingUpToFormat205) {
   };
   const Case cases[] = {
       {205, 6, &ParamRecord::ReferenceVelo},
-      {205, 7, &ParamRecord::MaxApplSpeed},
       {205, 8, nullptr},
       {205, 9, nullptr},
       {205, 10, &ParamRecord::Acceleration},
-      {205, 11, &ParamRecord::MaxApplAcc},
-      {205, 12, &ParamRecord::Deceleration},
       {205, 13, &ParamRecord::MaxApplDec},
       {205, 14, &ParamRecord::Deceleration},
-      {205, 16, &ParamRecord::MaxApplJerk},
-      {200, 6, &ParamRecord::ReferenceVelo},
       {206, 7, &ParamRecord::MaxLag},
       {206, 8, &ParamRecord::ReferenceVelo},
-      {206, 12, &ParamRecord::Acceleration},
   };
   for (const Case& c : cases) {
     FileBuilder f(c.format);
@@ -175,13 +169,9 @@ TEST(ParamFileRead, DefaultsByFormatAreAppliedBeforeEveryRecord) {
       {207, 1204, 0.2, true, &ParamRecord::OverlapCompensation2, 0.2},
       {208, 1204, 0.2, false, &ParamRecord::OverlapCompensation2, 0.2},
       {214, 1717, 0.5, false, &ParamRecord::PreFeed, 1.0},
-      {214, 1717, 0.5, true, &ParamRecord::PreFeed, 0.5},
       {215, 1717, 0.5, false, &ParamRecord::PreFeed, 0.5},
-      {213, 1708, 3.0, false, &ParamRecord::LagDx, 0.0},
       {205, 1280, 2.0, false, &ParamRecord::AreaA, 1.0},
-      {210, 1111, 0.5, false, &ParamRecord::BaseDistance, 0.5},
       {208, 1111, 0.5, false, &ParamRecord::BaseDistance, 0.001},
-      {202, 1104, 4.0, false, &ParamRecord::EncoderIncInterpolation, 1.0},
       {0, 1109, 4.0, false, &ParamRecord::DefaultHomePos, 0.0},
   };
   for (const Case& c : cases) {
@@ -191,13 +181,7 @@ TEST(ParamFileRead, DefaultsByFormatAreAppliedBeforeEveryRecord) {
     const Loaded l = Read(f);
     EXPECT_EQ(l.param.*c.field, c.expect) << c.format << "/" << c.no << (c.last ? " last" : "");
   }
-  // The other defaults of an old file, after its one record.
-  const Loaded l = Read(FileBuilder(200));
-  EXPECT_EQ(l.param.MaxApplJerk, 1000.0);
-  EXPECT_EQ(l.param.ModuloBase, 0.001);
-  EXPECT_EQ(l.param.AuxWord, 1);
-  EXPECT_EQ(l.param.OutputWeighting, 0.001);
-  EXPECT_EQ(l.param.OutputIncInterpolation, 1.0);
+  // A current file gets no defaults at all.
   const Loaded current = Read(FileBuilder(215));
   EXPECT_EQ(current.param.PreFeed, 0.0);
   EXPECT_EQ(current.param.AuxWord, 0);
@@ -288,15 +272,6 @@ TEST(ParamFileRead, GivesWhatApplyingTheRecordsOneByOneGives) {
     const auto diffs = files::DiffParameterSets(got.param, got.lin, want.param, want.lin);
     ASSERT_TRUE(diffs.empty()) << "round " << round << ": " << diffs[0].name;
   }
-}
-
-TEST(ParamFileRead, LinSamplesAboveTheTableIsKeptAndReported) {
-  FileBuilder f(215);
-  f.Int(3150, 150);
-  const Loaded l = Read(f);
-  EXPECT_EQ(l.lin.LinSamples, 150);
-  ASSERT_EQ(l.result.warnings.size(), 1u);
-  EXPECT_NE(l.result.warnings[0].find("LinSamples 150"), std::string::npos);
 }
 
 TEST(ParamFileRead, FileModeVersionTable) {

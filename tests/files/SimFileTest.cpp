@@ -162,16 +162,4 @@ TEST(SimSaveFileName, OnlyPlainNamesAreKept) {
   }
 }
 
-TEST(SimFileWrite, AtomicWriteReplacesTheWholeFile) {
-  TempDir dir;
-  const fs::path path = dir.Path() / "a.dat";
-  std::string error;
-  const std::vector<uint8_t> first(100, 1), second(7, 2);
-  ASSERT_TRUE(sim::WriteFileAtomically(path, first, error)) << error;
-  ASSERT_TRUE(sim::WriteFileAtomically(path, second, error)) << error;
-  EXPECT_EQ(fs::file_size(path), 7u);
-  EXPECT_FALSE(sim::WriteFileAtomically(dir.Path() / "missing" / "a.dat", first, error));
-  EXPECT_FALSE(error.empty());
-}
-
 }  // namespace
