@@ -3,8 +3,8 @@
 // reads back unchanged.
 #include <cstdint>
 
-#include "files/ParamFile.h"
 #include "../tests/files/ReferenceReader.h"
+#include "files/ParamFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   model::ParamRecord param;
