@@ -1,0 +1,373 @@
+#include "app/MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <cstdio>
+
+#include "app/Dialogs.h"
+#include "app/FunctionKeyFilter.h"
+#include "app/MenuIds.h"
+#include "app/QtDocUi.h"
+#include "app/Texts.h"
+#include "link/Select.h"
+
+namespace {
+
+constexpr const char* kNoAddressText = "---.---.---.---.--.--";
+constexpr const char* kFileModeText = "FILE MODE";
+constexpr const char* kUnsavedText = "UNSAVED";
+constexpr const char* kParameterFileFilter = "Parameter Dateien (*.dat)";
+
+// Status pane sample texts: the widths are measured from these.
+struct PaneDef {
+  int id;
+  const char* sample;
+};
+constexpr PaneDef kPanes[] = {{kPaneFileState, "UNSAVED"},
+                              {kPaneConnection, "OFFLINE"},
+                              {kPaneVersion, "V 12.123 Build 1234"},
+                              {kPaneTarget, "123.123.123.123.123.123"}};
+
+}  // namespace
+
+// The login's lists: servers and axes into the tree, listed axes into the overview list.
+class CMainFrame::Lists final : public axlink::IAxisListSink {
+ public:
+  Lists(CLeftView& left, pages::CAxtuneView& view) : left_(left), view_(view) {}
+  void Clear() override {
+    left_.ClearTree();
+    view_.ClearForLogout();
+  }
+  int AddServer(std::string_view caption, const oxa::OxaAddr& addr,
+                const model::LibVersion& lib) override {
+    return left_.AddServer(caption, addr, lib);
+  }
+  int AddAxis(int serverItem, std::string_view name, uint16_t number,
+              const model::LibVersion& lib) override {
+    return left_.AddAxis(serverItem, name, number, lib);
+  }
+  void AddOverviewEntry(std::string_view name, const oxa::OxaAddr& addr, uint16_t number) override {
+    view_.AddOverviewEntry(name, addr, number);
+  }
+  void SetServerVersions(int serverItem, const model::RecordVersionTable& table) override {
+    left_.SetServerVersions(serverItem, table);
+  }
+
+ private:
+  CLeftView& left_;
+  pages::CAxtuneView& view_;
+};
+
+CMainFrame::CMainFrame(oxa::IOxa& oxa, i18n::StringTable& strings, FrameHooks hooks)
+    : oxa_(oxa), strings_(strings), hooks_(std::move(hooks)) {
+  axlink::IDocUi* ui = hooks_.ui;
+  if (!ui) {
+    ownUi_ = std::make_unique<QtDocUi>(this, Text(strings_, kTextAppTitle));
+    ui = ownUi_.get();
+  }
+  doc_ = std::make_unique<CAxtuneDoc>(oxa_, *ui, strings_);
+
+  BuildStatusBar();
+  BuildMenus();
+
+  timer_.setInterval(kTimerPeriodMs);
+  timer_.setTimerType(Qt::CoarseTimer);
+  connect(&timer_, &QTimer::timeout, this, [this] { OnTimer(); });
+  timer_.start();
+  setWindowTitle(QString::fromLatin1(axlink::kTitleOffline.data(),
+                                     static_cast<qsizetype>(axlink::kTitleOffline.size())));
+
+  splitter_ = new QSplitter(Qt::Horizontal, this);
+  left_ = new CLeftView(*doc_, splitter_);
+  view_ = new pages::CAxtuneView(*doc_, strings_, splitter_);
+  splitter_->addWidget(left_);
+  splitter_->addWidget(view_);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({220, 1000});
+  setCentralWidget(splitter_);
+  lists_ = std::make_unique<Lists>(*left_, *view_);
+  view_->SetTargetResolver([this](const axlink::OverviewEntry& e) {
+    return axlink::FindAxisTarget(left_->Lists(), e.addr, e.number);
+  });
+  if (ownUi_) ownUi_->SetRedisplay([this] { view_->RequestRedisplay(); });
+
+  keyFilter_ = new FunctionKeyFilter(*this, view_);
+  qApp->installEventFilter(keyFilter_);
+  installEventFilter(keyFilter_);
+
+  portHandle_ = oxa_.OxaPortOpen();
+  oxa::OxaAddr local;
+  if (portHandle_ != 0) oxa_.OxaSyncSetTimeout(kRequestTimeoutMs);
+  if (portHandle_ != 0 && oxa_.OxaGetLocalAddress(&local) == oxa::kOk) {
+    target_ = local.netId;
+    targetText_ = target_.ToString();
+  } else {
+    target_ = oxa::NetId{};
+    targetText_ = kNoAddressText;
+  }
+  fileState_.clear();
+  status_ = axlink::FrameStatus{};
+  targetTitle_ = std::string(axlink::kTitleLocal);
+  doc_->ResetDocument();
+  UpdateStatus();
+  resize(1280, 800);
+}
+
+CMainFrame::~CMainFrame() {
+  timer_.stop();
+  if (keyFilter_) qApp->removeEventFilter(keyFilter_);
+  if (portHandle_ != 0) oxa_.OxaPortClose();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  timer_.stop();
+  QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setSizeGripEnabled(true);
+  messagePane_ = new QLabel(Text(strings_, kTextReady), bar);
+  bar->addWidget(messagePane_, 1);
+  const QFontMetrics metrics(font());
+  for (const PaneDef& p : kPanes) {
+    auto* pane = new QLabel(bar);
+    pane->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    pane->setAlignment(Qt::AlignCenter);
+    const int margins = 2 * pane->frameWidth() + 2 * pane->margin() + 6;
+    pane->setFixedWidth(metrics.horizontalAdvance(QString::fromLatin1(p.sample)) + margins);
+    bar->addPermanentWidget(pane);
+    panes_[p.id] = pane;
+  }
+  // The lock indicators: their states are not known portably, so they stay greyed.
+  for (uint32_t id : {kTextCapsLock, kTextNumLock, kTextScrollLock}) {
+    auto* indicator = new QLabel(Text(strings_, id), bar);
+    indicator->setEnabled(false);
+    bar->addPermanentWidget(indicator);
+  }
+}
+
+void CMainFrame::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  bar->clear();
+  actions_.clear();
+  auto add = [this](QMenu* menu, uint32_t textId, int command) {
+    QAction* action = menu->addAction(Text(strings_, textId));
+    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    actions_[command] = action;
+    return action;
+  };
+
+  QMenu* file = bar->addMenu(Text(strings_, 36000));
+  file->setSeparatorsCollapsible(false);
+  file->addSeparator();
+  add(file, 36001, kCmdExit);
+
+  QMenu* view = bar->addMenu(Text(strings_, 36002));
+  QAction* statusToggle = add(view, 36003, kCmdStatusBar);
+  statusToggle->setCheckable(true);
+  statusToggle->setChecked(!statusBar()->isHidden());
+  add(view, 36004, kCmdClearLogBuffer);
+
+  QMenu* online = bar->addMenu(Text(strings_, 36005));
+  add(online, 36006, kCmdLogin);
+  add(online, 36007, kCmdLogout);
+  add(online, 36008, kCmdTarget);
+  add(online, 36009, kCmdOfflineFileMode);
+  online->addSeparator();
+  QMenu* settings = online->addMenu(Text(strings_, 36010));
+  QMenu* level = settings->addMenu(Text(strings_, 36011));
+  add(level, 36012, kCmdLogLevelNone);
+  add(level, 36013, kCmdLogLevelErrors);
+  add(level, 36014, kCmdLogLevelWarnings);
+  add(level, 36015, kCmdLogLevelActivity);
+  QMenu* latch = settings->addMenu(Text(strings_, 36016));
+  add(latch, 36017, kCmdLatchEnable);
+  add(latch, 36018, kCmdLatchDisable);
+  QMenu* refFlag = settings->addMenu(Text(strings_, 36019));
+  add(refFlag, 36020, kCmdRefFlagSet);
+  add(refFlag, 36021, kCmdRefFlagReset);
+
+  QMenu* options = bar->addMenu(Text(strings_, 36022));
+  QMenu* language = options->addMenu(Text(strings_, 36023));
+  add(language, 36024, kCmdGerman);
+  add(language, 36025, kCmdEnglish);
+  // Switching to Chinese is offered only by the Chinese menu.
+  if (strings_.Language() == i18n::kChinese) add(language, 36026, kCmdChinese);
+
+  QMenu* help = bar->addMenu(Text(strings_, 36027));
+  add(help, 36028, kCmdAbout);
+}
+
+QAction* CMainFrame::Action(int id) const {
+  auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+QLabel* CMainFrame::Pane(int id) const {
+  auto it = panes_.find(id);
+  return it == panes_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::UpdateStatus() {
+  Pane(kPaneFileState)->setText(QString::fromStdString(fileState_));
+  Pane(kPaneConnection)->setText(QString::fromStdString(status_.connection));
+  Pane(kPaneVersion)->setText(QString::fromStdString(status_.versionText));
+  Pane(kPaneTarget)->setText(QString::fromStdString(targetText_));
+  setWindowTitle(FromController(status_.windowTitle));
+}
+
+void CMainFrame::OnTimer() {
+  keyFilter_->OnTimer();
+  view_->RefreshPages();
+  fileState_ = view_->bUnsavedShown ? kUnsavedText : "";
+  UpdateStatus();
+}
+
+axlink::LoginEnv CMainFrame::Env() {
+  axlink::LoginEnv env;
+  env.oxa = &oxa_;
+  env.portHandle = portHandle_;
+  env.target = target_;
+  env.targetTitle = targetTitle_;
+  env.lists = lists_.get();
+  env.document = doc_.get();
+  env.status = &status_;
+  return env;
+}
+
+void CMainFrame::Logout() {
+  axlink::Logout(Env());
+  UpdateStatus();
+}
+
+void CMainFrame::Login() {
+  axlink::Login(Env());
+  UpdateStatus();
+}
+
+void CMainFrame::SelectTarget() {
+  const std::vector<axlink::TargetEntry> entries = axlink::ReadTargetEntries(oxa_);
+  if (entries.empty()) return;
+  int chosen = -1;
+  if (hooks_.chooseTarget) {
+    chosen = hooks_.chooseTarget(entries);
+  } else {
+    CTargetDialog dialog(entries, strings_, this);
+    if (dialog.exec() == QDialog::Accepted) chosen = dialog.Chosen();
+  }
+  if (chosen < 0) return;
+  std::optional<axlink::TargetChoice> choice =
+      axlink::ChooseTarget(entries, static_cast<size_t>(chosen));
+  if (!choice) return;
+  Logout();
+  target_ = choice->netId;
+  targetText_ = choice->addressText;
+  targetTitle_ = choice->title;
+  Login();
+}
+
+void CMainFrame::OfflineFileMode() {
+  Logout();
+  QString path;
+  if (hooks_.openParameterFile) {
+    path = hooks_.openParameterFile();
+  } else {
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(QStringLiteral("dat"));
+    dialog.setNameFilter(QString::fromLatin1(kParameterFileFilter));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+      path = dialog.selectedFiles().front();
+    }
+  }
+  if (path.isEmpty()) return;
+  if (!view_->LoadParameterFile(QFile::encodeName(path).toStdString())) return;
+  status_.connection = kFileModeText;
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "File Format %d", view_->nFileFormat);
+  status_.versionText = text.data();
+  UpdateStatus();
+}
+
+void CMainFrame::SwitchLanguage(uint16_t language) {
+  strings_.SetLanguage(language);
+  BuildMenus();
+  view_->SetPageTexts();
+}
+
+void CMainFrame::OnCommand(int id) {
+  switch (id) {
+    case kCmdExit:
+      close();
+      break;
+    case kCmdStatusBar:
+      statusBar()->setHidden(!statusBar()->isHidden());
+      if (QAction* a = Action(kCmdStatusBar)) a->setChecked(!statusBar()->isHidden());
+      break;
+    case kCmdClearLogBuffer:
+      doc_->ClearMessageLog();
+      break;
+    case kCmdLogin:
+      Login();
+      break;
+    case kCmdLogout:
+      Logout();
+      break;
+    case kCmdTarget:
+      SelectTarget();
+      break;
+    case kCmdOfflineFileMode:
+      OfflineFileMode();
+      break;
+    case kCmdLogLevelNone:
+      doc_->SetLogLevel(0);
+      break;
+    case kCmdLogLevelErrors:
+      doc_->SetLogLevel(1);
+      break;
+    case kCmdLogLevelWarnings:
+      doc_->SetLogLevel(2);
+      break;
+    case kCmdLogLevelActivity:
+      doc_->SetLogLevel(3);
+      break;
+    case kCmdLatchEnable:
+      doc_->SetLatch(true);
+      break;
+    case kCmdLatchDisable:
+      doc_->SetLatch(false);
+      break;
+    case kCmdRefFlagSet:
+      doc_->SetReferenceFlag(true);
+      break;
+    case kCmdRefFlagReset:
+      doc_->SetReferenceFlag(false);
+      break;
+    case kCmdGerman:
+      SwitchLanguage(i18n::kGerman);
+      break;
+    case kCmdEnglish:
+      SwitchLanguage(i18n::kEnglish);
+      break;
+    case kCmdChinese:
+      SwitchLanguage(i18n::kChinese);
+      break;
+    case kCmdAbout: {
+      CAboutDialog about(strings_, this);
+      about.exec();
+      break;
+    }
+    default:
+      break;
+  }
+}

@@ -1,0 +1,26 @@
+// The document's way to the user in the application: a modal message box with one OK button,
+// titled with the application's title, and a redisplay request to the page view.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "link/DocUi.h"
+
+class QWidget;
+
+class QtDocUi final : public axlink::IDocUi {
+ public:
+  QtDocUi(QWidget* parent, QString title) : parent_(parent), title_(std::move(title)) {}
+
+  void SetRedisplay(std::function<void()> redisplay) { redisplay_ = std::move(redisplay); }
+  void MessageBox(const std::string& text) override;
+  void RequestRedisplay() override {
+    if (redisplay_) redisplay_();
+  }
+
+ private:
+  QWidget* parent_;
+  QString title_;
+  std::function<void()> redisplay_;
+};

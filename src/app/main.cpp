@@ -1,0 +1,87 @@
+// Axtune: the main window on the Oxa transport that the route file describes.
+//
+// Beside the standard Qt options there are options for rendering the window without a user:
+// --screenshot FILE logs in (--login), selects the axis named by --select, switches the
+// language (--language de|en|zh), waits --wait ms for the display ticks and saves the window.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QLocale>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "app/MainFrame.h"
+#include "app/MenuIds.h"
+#include "oxa/OxaTcpClient.h"
+
+namespace {
+
+int LanguageCommand(const QString& name) {
+  if (name == QLatin1String("de")) return kCmdGerman;
+  if (name == QLatin1String("zh")) return kCmdChinese;
+  if (name == QLatin1String("en")) return kCmdEnglish;
+  return 0;
+}
+
+void SelectAxisByName(CMainFrame& frame, const QString& name) {
+  const QList<QTreeWidgetItem*> found =
+      frame.LeftView()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+  for (QTreeWidgetItem* item : found) {
+    if (!item->parent()) continue;
+    frame.LeftView()->setCurrentItem(item);
+    return;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Axtune"));
+
+  QCommandLineParser parser;
+  parser.addHelpOption();
+  QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                QStringLiteral("Render the window into FILE (PNG) and exit."),
+                                QStringLiteral("FILE"));
+  QCommandLineOption login(QStringLiteral("login"), QStringLiteral("Log in at start."));
+  QCommandLineOption select(QStringLiteral("select"), QStringLiteral("Select the axis NAME."),
+                            QStringLiteral("NAME"));
+  QCommandLineOption language(QStringLiteral("language"),
+                              QStringLiteral("Switch to de, en or zh at start."),
+                              QStringLiteral("LANG"));
+  QCommandLineOption page(QStringLiteral("page"), QStringLiteral("Show page N (0 to 11)."),
+                          QStringLiteral("N"));
+  QCommandLineOption wait(QStringLiteral("wait"),
+                          QStringLiteral("Milliseconds before the screenshot (default 1500)."),
+                          QStringLiteral("MS"), QStringLiteral("1500"));
+  parser.addOptions({screenshot, login, select, language, page, wait});
+  parser.process(app);
+
+  i18n::StringTable strings(i18n::LanguageForLocale(QLocale::system().name().toStdString()));
+  oxa::OxaTcpClient client;
+  CMainFrame frame(client, strings);
+  frame.show();
+
+  if (const int command = LanguageCommand(parser.value(language))) {
+    // The Chinese menu is the only way to Chinese; the command itself works from any language.
+    frame.OnCommand(command);
+  }
+  if (parser.isSet(login)) frame.OnCommand(kCmdLogin);
+  if (parser.isSet(select)) SelectAxisByName(frame, parser.value(select));
+  if (parser.isSet(page)) {
+    bool ok = false;
+    const int n = parser.value(page).toInt(&ok);
+    if (ok && n >= 0 && n < pages::kPageCount) frame.PageView()->setCurrentIndex(n);
+  }
+  if (parser.isSet(screenshot)) {
+    bool ok = false;
+    int ms = parser.value(wait).toInt(&ok);
+    if (!ok || ms < 0) ms = 1500;
+    const QString file = parser.value(screenshot);
+    QTimer::singleShot(ms, &frame, [&frame, file] {
+      const bool saved = frame.grab().save(file, "PNG");
+      QApplication::exit(saved ? 0 : 1);
+    });
+  }
+  return QApplication::exec();
+}

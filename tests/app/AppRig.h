@@ -1,0 +1,81 @@
+// The main window on two emulated controllers in this process: the local one with a CV2 and a
+// CV3 server, and a remote one that the route table names. Dialogs are replaced by hooks.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MainFrame.h"
+#include "i18n/StringTable.h"
+#include "link/DocUi.h"
+#include "oxa/OxaDirect.h"
+#include "sim/Plant.h"
+
+namespace apptest {
+
+inline const oxa::NetId kLocal{{127, 0, 0, 1, 1, 1}};
+inline const oxa::NetId kRemote{{127, 0, 0, 2, 1, 1}};
+
+// Counts the requests that reach the controllers; can refuse to open the port.
+class CountingOxa final : public oxa::IOxa {
+ public:
+  explicit CountingOxa(oxa::IOxa& inner) : inner_(inner) {}
+  bool failOpen = false;
+  int requests = 0;
+
+  long OxaPortOpen() override { return failOpen ? 0 : inner_.OxaPortOpen(); }
+  int32_t OxaPortClose() override { return inner_.OxaPortClose(); }
+  int32_t OxaGetLocalAddress(oxa::OxaAddr* addr) override {
+    return failOpen ? oxa::kErrTargetMachineNotFound : inner_.OxaGetLocalAddress(addr);
+  }
+  int32_t OxaSyncSetTimeout(int32_t ms) override { return inner_.OxaSyncSetTimeout(ms); }
+  int32_t OxaSyncReadReq(const oxa::OxaAddr* addr, uint32_t group, uint32_t offset, uint32_t length,
+                         void* data) override {
+    ++requests;
+    return inner_.OxaSyncReadReq(addr, group, offset, length, data);
+  }
+  int32_t OxaSyncWriteReq(const oxa::OxaAddr* addr, uint32_t group, uint32_t offset,
+                          uint32_t length, const void* data) override {
+    ++requests;
+    return inner_.OxaSyncWriteReq(addr, group, offset, length, data);
+  }
+  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr* addr, uint32_t group, uint32_t offset,
+                              uint32_t readLength, void* readData, uint32_t writeLength,
+                              const void* writeData) override {
+    ++requests;
+    return inner_.OxaSyncReadWriteReq(addr, group, offset, readLength, readData, writeLength,
+                                      writeData);
+  }
+
+ private:
+  oxa::IOxa& inner_;
+};
+
+class RecordingUi final : public axlink::IDocUi {
+ public:
+  std::vector<std::string> boxes;
+  void MessageBox(const std::string& text) override { boxes.push_back(text); }
+  void RequestRedisplay() override {}
+};
+
+struct Rig {
+  explicit Rig(bool failOpen = false, uint16_t language = i18n::kEnglish);
+  ~Rig();
+
+  std::unique_ptr<sim::Plant> local;
+  std::unique_ptr<sim::Plant> remote;
+  std::unique_ptr<oxa::OxaDirect> direct;
+  std::unique_ptr<CountingOxa> oxa;
+  i18n::StringTable strings;
+  RecordingUi ui;
+  // What the hooks answer and saw.
+  QString nextFile;
+  int fileDialogs = 0;
+  int targetChoice = -1;
+  std::vector<std::string> targetNames;
+  std::unique_ptr<CMainFrame> frame;
+};
+
+}  // namespace apptest
