@@ -99,6 +99,7 @@ oxa::OxaReplyInfo AxisServer::DispatchAxis(uint32_t base, const oxa::OxaRequest&
   SimAxis* axis = n <= kMaxAxisNumber ? Axis(static_cast<uint16_t>(n)) : nullptr;
   const AxisGroup& g = axisGroups_.at(base);
   if (!axis) return Fail(oxa::kErrInvalidIndexGroup);
+  for (const auto& hook : beforeAxisRequest_) hook(*axis);
   auto h = g.byOffset.find(request.indexOffset);
   if (h != g.byOffset.end()) return h->second(*axis, request, readData);
   if (g.anyOffset) return g.anyOffset(*axis, request, readData);

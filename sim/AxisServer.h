@@ -113,6 +113,12 @@ class AxisServer {
   // or the groups collide with others on the port.
   bool AddAxisGroup(uint32_t base, std::optional<uint32_t> indexOffset, AxisHandler handler);
 
+  // Called with the axis before any request for it is answered (the motion model catches up
+  // with the clock there), in the order added.
+  void AddBeforeAxisRequest(std::function<void(SimAxis& axis)> hook) {
+    if (hook) beforeAxisRequest_.push_back(std::move(hook));
+  }
+
   // State of later features kept per server.
   Extensions& Ext() { return ext_; }
 
@@ -133,6 +139,7 @@ class AxisServer {
   AxisServerConfig config_;
   std::vector<std::unique_ptr<SimAxis>> axes_;
   std::map<uint32_t, AxisGroup> axisGroups_;  // by base
+  std::vector<std::function<void(SimAxis&)>> beforeAxisRequest_;
   Extensions ext_;
 };
 

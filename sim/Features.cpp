@@ -1,5 +1,6 @@
 #include "sim/Commands.h"
 #include "sim/MessageLog.h"
+#include "sim/Motion.h"
 #include "sim/ParamStore.h"
 #include "sim/Plant.h"
 #include "sim/RuntimeRecords.h"
@@ -13,6 +14,8 @@ std::vector<ServerFeature> DefaultServerFeatures() {
   features.push_back(ParamStoreFeature());
   // After the parameter store: the runtime values travel in its batch.
   features.push_back(RuntimeRecordsFeature());
+  // After the runtime records: the motion drives them.
+  features.push_back(MotionFeature());
   // After both: saving and loading take the parameters and the linearisation record.
   features.push_back(CommandsFeature());
   return features;
