@@ -40,7 +40,7 @@ class MotionProfile {
   double Target() const { return target_; }
   Phase CurrentPhase() const { return phase_; }
   // True once the setpoint stands still at its end point.
-  bool Done() const { return phase_ == Phase::Idle && velocity_ == 0.0; }
+  bool Done() const { return phase_ == Phase::Idle && velocity_ == 0.0 && rawPosition_ == target_; }
 
  private:
   void Resize(double dt);
