@@ -118,7 +118,7 @@ CMainFrame::CMainFrame(oxa::IOxa& oxa, i18n::StringTable& strings, FrameHooks ho
   targetTitle_ = std::string(axlink::kTitleLocal);
   doc_->ResetDocument();
   UpdateStatus();
-  resize(1280, 800);
+  resize(1440, 860);
 }
 
 CMainFrame::~CMainFrame() {

@@ -53,7 +53,8 @@ QString EnableText(uint32_t bits, bool german) {
 
 CAxtuneView::CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* parent)
     : QTabWidget(parent), doc_(doc), strings_(strings) {
-  tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { width: %1px; }").arg(kTabWidth));
+  // Tabs are 80 pixels wide; a caption that needs more widens its tab instead of being cut.
+  tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { min-width: %1px; }").arg(kTabWidth));
   tabBar()->setUsesScrollButtons(true);
   tabBar()->setExpanding(false);
   for (int page = 0; page < kPageCount; ++page) {

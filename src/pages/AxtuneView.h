@@ -37,7 +37,7 @@ inline constexpr std::array<uint32_t, kPageCount> kTabTextIds{
     1000, 12000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 11000, 11001};
 // A tab caption holds at most this many characters.
 inline constexpr size_t kMaxTabText = 89;
-// Tabs have this fixed width in pixels.
+// Tabs are at least this wide, in pixels.
 inline constexpr int kTabWidth = 80;
 // A display tick runs on every this many timer calls.
 inline constexpr int kTicksPerRefresh = 5;
