@@ -12,6 +12,10 @@
 class CLeftView : public QTreeWidget {
  public:
   explicit CLeftView(CAxtuneDoc& doc, QWidget* parent = nullptr);
+  // Tearing the items down must not select anything.
+  ~CLeftView() override { blockSignals(true); }
+  CLeftView(const CLeftView&) = delete;
+  CLeftView& operator=(const CLeftView&) = delete;
 
   // Returns the new server item's number (1, 2, ...).
   int AddServer(std::string_view caption, const oxa::OxaAddr& addr, const model::LibVersion& lib);

@@ -53,6 +53,10 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
       std::function<std::optional<axlink::AxisTarget>(const axlink::OverviewEntry&)>;
 
   CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* parent = nullptr);
+  // Removing the tabs at destruction is no tab change.
+  ~CAxtuneView() override { blockSignals(true); }
+  CAxtuneView(const CAxtuneView&) = delete;
+  CAxtuneView& operator=(const CAxtuneView&) = delete;
 
   void SetTargetResolver(TargetResolver resolver) { resolver_ = std::move(resolver); }
 

@@ -282,7 +282,7 @@ TEST(MainFrameTest, MenusPerLanguageAndSwitchingChangesCaptionsAtOnce) {
   EXPECT_FALSE(f.statusBar()->isHidden());
 }
 
-TEST(MainFrameTest, TreeSelectionSelectsTheAxisUnderItsServer) {
+TEST(MainFrameTest, TreeAndOverviewSelectionAndTheDisplayTick) {
   Rig r;
   CMainFrame& f = *r.frame;
   f.show();
@@ -339,6 +339,15 @@ TEST(MainFrameTest, TreeSelectionSelectsTheAxisUnderItsServer) {
   EXPECT_THAT(row->text(9).toStdString(), ::testing::MatchesRegex("-[Cc]-[Pp]-[Nn]-"));
   EXPECT_FALSE(row->text(2).trimmed().isEmpty());
   EXPECT_EQ(f.PageView()->OverviewList()->topLevelItem(0)->text(1).toStdString(), " ");
+
+  // Picking a row of the overview list makes its axis current at the next display tick.
+  f.PageView()->OverviewList()->setCurrentItem(f.PageView()->OverviewList()->topLevelItem(1));
+  EXPECT_EQ(f.Doc().axisName, "Press ram");
+  for (int i = 0; i < 5; ++i) f.OnTimer();
+  EXPECT_EQ(f.Doc().axisName, "Ejector");
+  // All four rows were handled, starting at the picked one.
+  EXPECT_EQ(f.PageView()->nOverviewRow, 2);
+  EXPECT_EQ(f.PageView()->OverviewList()->topLevelItem(1)->text(1).toStdString(), "<");
 }
 
 }  // namespace
