@@ -80,7 +80,9 @@ bool FunctionKeyFilter::eventFilter(QObject* watched, QEvent* event) {
       return false;
     }
     const int n = FunctionKeyNumber(qtKey);
-    if (type == QEvent::KeyPress && IsPressedKey(n)) {
+    // Only the main window's own keys start anything: not those typed into a dialog or a
+    // message box in front of it. Releases count from anywhere.
+    if (type == QEvent::KeyPress && IsPressedKey(n) && watched == frame_.windowHandle()) {
       heldKey_ = n;
       target_->KeyCommand(true, n);
     } else if (type == QEvent::KeyRelease && IsReleasedKey(n)) {

@@ -65,6 +65,13 @@ TEST_F(KeyFilterTest, WhichKeysGoDownAndUp) {
                                       "down F4", "up F4", "down F5", "down F6", "down F8"}));
   EXPECT_EQ(frame().KeyFilter().HeldKey(), 8);
 
+  // Keys typed into another window (a dialog in front) start nothing.
+  keys.log.clear();
+  QWindow other;
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
+  QCoreApplication::sendEvent(&other, &press);
+  EXPECT_TRUE(keys.log.empty());
+
   // A held key's auto-repeat is not a new press, nor a release.
   keys.log.clear();
   Key(QEvent::KeyPress, Qt::Key_F3);
