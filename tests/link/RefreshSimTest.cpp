@@ -125,11 +125,11 @@ TEST(RefreshSimTest, IoPageReadsByAxisRefLayoutDeviceFlagAndEncoderType) {
     int16_t encoderType;
     std::vector<uint32_t> offsets;
   };
+  // AxisRef layout 6 announces the device interface (read whatever the encoder); layout 40
+  // announces none.
   const Case cases[] = {
       {3, 2, 6, 0, {}},        {3, 2, 6, 1, {16, 17, 18, 19}}, {3, 1, 1, 7, {20, 21}},
-      {3, 1, 1, 31, {20, 21}}, {6, 2, 6, 0, {22, 23}},  // the device interface, whatever the
-                                                        // encoder
-      {40, 2, 6, 1, {}},                                // layout 40 announces no device interface
+      {3, 1, 1, 31, {20, 21}}, {6, 2, 6, 0, {22, 23}},         {40, 2, 6, 1, {}},
   };
   for (const Case& c : cases) {
     const std::string name = std::to_string(c.axisRefLayout) + "/" + std::to_string(c.encoderType);
