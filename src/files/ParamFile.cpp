@@ -1,6 +1,8 @@
 #include "files/ParamFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -342,8 +344,7 @@ class Parser {
         }
         ++result_.numbersSkipped;
       }
-      value_[slot] = LoadValue<uint64_t>(rec + 4);
-      last_[slot] = ++position;
+      staged_[slot] = {LoadValue<uint64_t>(rec + 4), ++position};
     }
   }
 
@@ -352,12 +353,13 @@ class Parser {
     if (result_.recordsRead == 0) return;
     size_t lastSlot = 0;  // the slot of the file's last record, 0 when it set nothing
     for (size_t slot = 1; slot < kSlots; ++slot) {
-      if (last_[slot] == result_.recordsRead) lastSlot = slot;
-      if (last_[slot] != 0) Store(slot);
+      if (staged_[slot].position == result_.recordsRead) lastSlot = slot;
+      if (staged_[slot].position != 0) Store(slot);
     }
     const size_t oc1 = plan_.slotOf[kNoOverlapCompensation];
     const size_t oc2 = plan_.slotOf[kNoOverlapCompensation2];
-    if (last_[oc1] > last_[oc2]) param_.OverlapCompensation2 = param_.OverlapCompensation;
+    if (staged_[oc1].position > staged_[oc2].position)
+      param_.OverlapCompensation2 = param_.OverlapCompensation;
     if (result_.nFileFormat < kFileFormatCurrent) {
       ApplyFormatDefaults(result_.nFileFormat, param_);
       if (lastSlot != 0) {
@@ -370,7 +372,7 @@ class Parser {
   void Store(size_t slot) {
     const FileParam& p = *plan_.param[slot];
     const size_t index = static_cast<size_t>(plan_.slotOf[p.no]);
-    StoreValue(p, slot - index, value_[slot], param_, lin_);
+    StoreValue(p, slot - index, staged_[slot].value, param_, lin_);
   }
 
   ParamRecord& param_;
@@ -378,8 +380,12 @@ class Parser {
   FileLoadResult& result_;
   const Plan& plan_;
   std::array<uint16_t, kSkippedNamed> skipped_{};
-  std::array<uint64_t, kSlots> value_{};
-  std::array<size_t, kSlots> last_{};  // position (1-based) of the number's last record, 0: none
+  // Per slot the value of the number's last record and that record's position (1-based; 0: none).
+  struct Staged {
+    uint64_t value;
+    size_t position;
+  };
+  std::array<Staged, kSlots> staged_{};
 };
 
 struct FileCloser {
@@ -495,26 +501,38 @@ FileLoadResult ReadParameterData(std::span<const uint8_t> bytes, ParamRecord& pa
 
 FileLoadResult LoadParameterFile(const std::string& path, ParamRecord& param, LinRecord& lin) {
   FileLoadResult result;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) {
+  // Opened without waiting (a pipe without a writer would block), and only a plain file is read:
+  // a directory, pipe or device is refused as if it could not be opened, since it may never end.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     result.warnings.push_back("cannot open \"" + path + "\"");
     return result;
   }
-  // Only a plain file ends: a directory, pipe or device is refused as if it could not be opened.
   struct stat st {};
-  if (fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
     result.warnings.push_back("\"" + path + "\" is not a plain file");
+    return result;
+  }
+  std::unique_ptr<std::FILE, FileCloser> f(::fdopen(fd, "rb"));
+  if (!f) {
+    ::close(fd);
+    result.warnings.push_back("cannot open \"" + path + "\"");
     return result;
   }
   result.opened = true;
   Parser parser(param, lin, result);
-  // Whole records per read; an incomplete record is carried to the front for the next one.
-  constexpr size_t kBufferRecords = 5461;
-  constexpr size_t kBufferSize = kBufferRecords * kFileRecordSize;
-  const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kBufferSize);
+  // A usual file in one read (the byte past its size sees the end), a large one in pieces of
+  // whole records; an incomplete record is carried to the front for the next read.
+  constexpr size_t kMaxBuffer = 87381 * kFileRecordSize;  // about 1 MiB
+  const auto fileSize = static_cast<uint64_t>(std::max<off_t>(st.st_size, 0));
+  const size_t bufferSize =
+      fileSize < kMaxBuffer ? std::max<size_t>(static_cast<size_t>(fileSize) + 1, kFileRecordSize)
+                            : kMaxBuffer;
+  const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
   size_t carry = 0;
   for (;;) {
-    const size_t got = std::fread(buffer.get() + carry, 1, kBufferSize - carry, f.get());
+    const size_t got = std::fread(buffer.get() + carry, 1, bufferSize - carry, f.get());
     if (got == 0) {
       result.readError = std::ferror(f.get()) != 0;
       break;

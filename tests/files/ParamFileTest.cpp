@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -217,7 +218,9 @@ TEST(ParamFileRead, EmptyShortAndTruncatedFiles) {
 
 TEST(ParamFileRead, FilesThatCannotBeOpenedLeaveTheRecordsAlone) {
   const std::string dir = std::filesystem::temp_directory_path().string();
-  for (const std::string& path : {dir + "/axtune_files_no_such_file.dat", dir}) {
+  const std::string fifo = dir + "/axtune_files_fifo_" + std::to_string(::getpid());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // no writer: opening it must not wait
+  for (const std::string& path : {dir + "/axtune_files_no_such_file.dat", dir, fifo}) {
     Loaded l;
     l.param.Acceleration = 3.0;
     l.lin.LinSamples = 4;
@@ -228,23 +231,24 @@ TEST(ParamFileRead, FilesThatCannotBeOpenedLeaveTheRecordsAlone) {
     EXPECT_EQ(l.lin.LinSamples, 4);
     EXPECT_EQ(l.result.warnings.size(), 1u);
   }
+  std::filesystem::remove(fifo);
 }
 
 TEST(ParamFileRead, LargeFileReadsAsItsBytes) {
   // More records than one read of the reader takes, with a piece of a record at the end.
   FileBuilder f(207);
-  for (int i = 0; i < 7000; ++i) f.Real(2001 + static_cast<uint32_t>(i % 20), i * 0.5);
+  for (int i = 0; i < 90000; ++i) f.Real(2001 + static_cast<uint32_t>(i % 20), i * 0.5);
   f.Real(1204, 0.25);
   f.bytes.push_back(0x01);
   const TempFile file(f.bytes);
   Loaded fromFile;
   fromFile.result = files::LoadParameterFile(file.Path(), fromFile.param, fromFile.lin);
   const Loaded fromBytes = Read(f);
-  EXPECT_EQ(fromFile.result.recordsRead, 7002u);
+  EXPECT_EQ(fromFile.result.recordsRead, 90002u);
   EXPECT_EQ(fromFile.result.trailingBytes, 1u);
   EXPECT_FALSE(fromFile.result.readError);
   EXPECT_EQ(fromFile.param, fromBytes.param);
-  EXPECT_EQ(fromFile.param.AuxData[19], 6999 * 0.5);
+  EXPECT_EQ(fromFile.param.AuxData[19], 89999 * 0.5);
   EXPECT_EQ(fromFile.param.OverlapCompensation2, 0.25);  // the last record keeps its value
 }
 
