@@ -9,7 +9,8 @@ constexpr int kItemNumberRole = Qt::UserRole;
 
 }  // namespace
 
-CLeftView::CLeftView(CAxtuneDoc& doc, QWidget* parent) : QTreeWidget(parent), doc_(doc) {
+CLeftView::CLeftView(Selector select, QWidget* parent)
+    : QTreeWidget(parent), select_(std::move(select)) {
   setHeaderHidden(true);
   setColumnCount(1);
   setFrameShape(QFrame::StyledPanel);
@@ -70,5 +71,5 @@ void CLeftView::SelectCurrentAxis() {
   if (number <= axlink::kFirstAxisItem) return;
   std::optional<axlink::AxisTarget> target = axlink::AxisTargetOfItem(lists_, number);
   if (!target) return;
-  doc_.SelectAxis(*target, 12);
+  if (select_) select_(*target);
 }

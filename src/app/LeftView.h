@@ -4,14 +4,18 @@
 
 #include <QTreeWidget>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "link/AxisList.h"
-#include "link/AxtuneDoc.h"
+#include "link/Select.h"
 
 class CLeftView : public QTreeWidget {
  public:
-  explicit CLeftView(CAxtuneDoc& doc, QWidget* parent = nullptr);
+  // Makes an axis the document's current one (for all pages).
+  using Selector = std::function<void(const axlink::AxisTarget&)>;
+
+  explicit CLeftView(Selector select, QWidget* parent = nullptr);
   // Tearing the items down must not select anything.
   ~CLeftView() override { blockSignals(true); }
   CLeftView(const CLeftView&) = delete;
@@ -33,6 +37,6 @@ class CLeftView : public QTreeWidget {
   QTreeWidgetItem* FindItem(int number) const;
 
  private:
-  CAxtuneDoc& doc_;
+  Selector select_;
   axlink::AxisList lists_;
 };

@@ -86,7 +86,11 @@ CMainFrame::CMainFrame(oxa::IOxa& oxa, i18n::StringTable& strings, FrameHooks ho
                                      static_cast<qsizetype>(axlink::kTitleOffline.size())));
 
   splitter_ = new QSplitter(Qt::Horizontal, this);
-  left_ = new CLeftView(*doc_, splitter_);
+  left_ = new CLeftView(
+      [this](const axlink::AxisTarget& target) {
+        view_->RunExclusive([&] { doc_->SelectAxis(target, pages::kAllPages); });
+      },
+      splitter_);
   view_ = new pages::CAxtuneView(*doc_, strings_, splitter_);
   splitter_->addWidget(left_);
   splitter_->addWidget(view_);
@@ -306,6 +310,10 @@ void CMainFrame::SwitchLanguage(uint16_t language) {
 }
 
 void CMainFrame::OnCommand(int id) {
+  view_->RunExclusive([&] { RunCommand(id); });
+}
+
+void CMainFrame::RunCommand(int id) {
   switch (id) {
     case kCmdExit:
       close();

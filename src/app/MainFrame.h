@@ -70,6 +70,7 @@ class CMainFrame : public QMainWindow {
  private:
   class Lists;
 
+  void RunCommand(int id);
   void BuildMenus();
   void BuildStatusBar();
   void UpdateStatus();

@@ -226,7 +226,19 @@ void CAxtuneView::resizeEvent(QResizeEvent* event) {
   if (nCurrentPage == kPageLinTab) bRedisplay = true;
 }
 
+void CAxtuneView::RunExclusive(const std::function<void()>& work) {
+  const bool wasBusy = bRefreshBusy;
+  bRefreshBusy = true;
+  work();
+  bRefreshBusy = wasBusy;
+}
+
 void CAxtuneView::KeyCommand(bool down, int key) {
+  RunExclusive([&] { KeyAction(down, key); });
+  bRedisplay = true;
+}
+
+void CAxtuneView::KeyAction(bool down, int key) {
   if (!down) {
     doc_.ReleaseJog();
     return;
@@ -257,7 +269,6 @@ void CAxtuneView::KeyCommand(bool down, int key) {
       // F5 is the command panel's Start, which takes its destination and velocity.
       break;
   }
-  bRedisplay = true;
 }
 
 }  // namespace pages

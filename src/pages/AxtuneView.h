@@ -76,6 +76,10 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   // The display tick, called at every timer message; runs on every fifth call, never nested.
   void RefreshPages();
 
+  // Runs `work` (a command or an axis selection) with the display tick held off, so that a
+  // message box it shows does not let the timer read the document while `work` is unfinished.
+  void RunExclusive(const std::function<void()>& work);
+
   // IKeyCommand: F1 to F4 jog, F6 stop, F8 reset, a key-up releases the jog.
   void KeyCommand(bool down, int key) override;
   void RequestRedisplay() override { bRedisplay = true; }
@@ -97,6 +101,7 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
 
  private:
   void OnTabChanged(int index);
+  void KeyAction(bool down, int key);
   void RefreshOverview();
   void TakeOverviewSelection();
   bool IsCurrentAxis(const axlink::OverviewEntry& entry) const;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,7 +57,12 @@ class CountingOxa final : public oxa::IOxa {
 class RecordingUi final : public axlink::IDocUi {
  public:
   std::vector<std::string> boxes;
-  void MessageBox(const std::string& text) override { boxes.push_back(text); }
+  // Runs while a box is "open", as the timer would.
+  std::function<void()> whileOpen;
+  void MessageBox(const std::string& text) override {
+    boxes.push_back(text);
+    if (whileOpen) whileOpen();
+  }
   void RequestRedisplay() override {}
 };
 

@@ -350,5 +350,28 @@ TEST(MainFrameTest, TreeAndOverviewSelectionAndTheDisplayTick) {
   EXPECT_EQ(f.PageView()->OverviewList()->topLevelItem(1)->text(1).toStdString(), "<");
 }
 
+TEST(MainFrameTest, TheTimerReadsNothingWhileASelectionShowsAnError) {
+  Rig r;
+  CMainFrame& f = *r.frame;
+  f.OnCommand(kCmdLogin);
+  f.LeftView()->setCurrentItem(f.LeftView()->FindItem(10001));
+  ASSERT_FALSE(f.Doc().bCommStopped);
+
+  // The controller goes away; selecting another axis fails with a box on screen, while the
+  // timer keeps running.
+  r.direct->Unregister(kLocal);
+  std::vector<int> sentWhileOpen;
+  r.ui.whileOpen = [&] {
+    const int before = r.oxa->requests;
+    for (int i = 0; i < 10; ++i) f.OnTimer();
+    sentWhileOpen.push_back(r.oxa->requests - before);
+  };
+  f.LeftView()->setCurrentItem(f.LeftView()->FindItem(10002));
+  ASSERT_FALSE(r.ui.boxes.empty());
+  EXPECT_EQ(sentWhileOpen, std::vector<int>(r.ui.boxes.size(), 0));
+  EXPECT_FALSE(f.PageView()->bRefreshBusy);
+  EXPECT_EQ(f.Doc().axisName, "Press ram");
+}
+
 }  // namespace
 }  // namespace apptest
