@@ -45,6 +45,7 @@ start_demo_plant() {
   local build=$1 work=$2
   mkdir -p "$work/params"
   trap stop_demo_plant EXIT
+  trap 'exit 130' INT TERM
   local local_port remote_port
   start_sim "$build" "$work/plant.log" sim/configs/demo.json 127.0.0.1.1.1 "$work/params"
   local_port=$sim_port

@@ -105,7 +105,6 @@ CMainFrame::CMainFrame(oxa::IOxa& oxa, i18n::StringTable& strings, FrameHooks ho
 
   keyFilter_ = new FunctionKeyFilter(*this, view_);
   qApp->installEventFilter(keyFilter_);
-  installEventFilter(keyFilter_);
 
   portHandle_ = oxa_.OxaPortOpen();
   oxa::OxaAddr local;
