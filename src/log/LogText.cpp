@@ -49,13 +49,13 @@ bool Matches(ArgKind kind, char conv) {
   return false;
 }
 
-// A conversion specification as read from the format text: %[flags][width][.precision][length]conv
+// A conversion directive as read from the format text: %[flags][width][.precision][length]conv
 struct Spec {
   std::string flags;
   std::optional<unsigned> width;
   std::optional<unsigned> precision;
   char conv = '\0';
-  size_t end = 0;  // index just past the specification in the format text
+  size_t end = 0;  // index just past the directive in the format text
   bool complete = false;
 };
 
@@ -68,7 +68,7 @@ unsigned ReadNumber(std::string_view f, size_t& i) {
   return v;
 }
 
-// Parses the specification starting after the '%' at `start - 1`.
+// Parses the directive starting after the '%' at `start - 1`.
 Spec Parse(std::string_view f, size_t start) {
   Spec s;
   size_t i = start;
@@ -103,7 +103,7 @@ Spec Parse(std::string_view f, size_t start) {
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-// The specification is rebuilt from whitelisted pieces only, so printf sees nothing of the
+// The directive is rebuilt from whitelisted pieces only, so printf sees nothing of the
 // controller's text but flags, two bounded numbers and a conversion that matches the argument.
 template <class T>
 void Render(std::string& out, const Spec& s, T value) {
