@@ -1,22 +1,15 @@
 // The parameter record: decoding one StParam block, and a read of all pages by batch through the
 // OXA/TCP client against the emulator on loopback, beside plain blocking TCP ping-pongs that move
 // the same bytes in the same number of round trips. The read should stay within 2 times that.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <thread>
 #include <vector>
 
+#include "PingPong.h"
 #include "model/ParamLayouts.h"
 #include "model/ParamRead.h"
 #include "oxa/Frame.h"
@@ -32,18 +25,6 @@ constexpr uint16_t kPort = 851;
 
 std::vector<double> readNs;
 std::vector<double> pingPongNs;
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0.0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-double NsPerIteration(std::chrono::steady_clock::time_point start, benchmark::State& state) {
-  const auto ns =
-      std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start);
-  return state.iterations() ? ns.count() / static_cast<double>(state.iterations()) : 0.0;
-}
 
 void BM_DecodeParamBlock(benchmark::State& state) {
   const auto version = static_cast<int>(state.range(0));
@@ -109,7 +90,7 @@ class SizeRecorder final : public oxa::IOxa {
   oxa::IOxa& inner_;
 };
 
-std::vector<std::pair<size_t, size_t>> schedule;  // the frames of one read of all pages
+std::vector<pingpong::Frame> schedule;  // the frames of one read of all pages
 
 model::AxisLink LinkTo(oxa::IOxa& oxa) {
   model::AxisLink link;
@@ -168,31 +149,9 @@ void BM_ReadParamRecordBatchTcp(benchmark::State& state) {
       break;
     }
   }
-  readNs.push_back(NsPerIteration(start, state));
+  readNs.push_back(pingpong::NsPerIteration(start, state));
   state.counters["requests"] = static_cast<double>(schedule.size());
-  if (const double base = Median(pingPongNs); base > 0) {
-    state.counters["x_pingpong"] = readNs.back() / base;
-  }
-}
-
-bool SendAll(int fd, const uint8_t* p, size_t n) {
-  while (n > 0) {
-    const ssize_t r = ::send(fd, p, n, MSG_NOSIGNAL);
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
-}
-
-bool RecvAll(int fd, uint8_t* p, size_t n) {
-  while (n > 0) {
-    const ssize_t r = ::recv(fd, p, n, 0);
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
+  pingpong::SetRatio(state, readNs.back(), pingPongNs);
 }
 
 // The baseline: the same request and answer sizes, one blocking round trip each, TCP_NODELAY on
@@ -203,50 +162,7 @@ void BM_PlainTcpPingPongSchedule(benchmark::State& state) {
     state.SkipWithError(error.c_str());
     return;
   }
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(listener, reinterpret_cast<const sockaddr*>(&a), sizeof a);
-  ::listen(listener, 1);
-  socklen_t len = sizeof a;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-  const auto frames = schedule;
-  std::thread server([&] {
-    const int c = ::accept(listener, nullptr, nullptr);
-    int one = 1;
-    ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    std::vector<uint8_t> buf(4096, 1);
-    for (bool ok = true; ok;) {
-      for (const auto& [req, ans] : frames) {
-        if (!RecvAll(c, buf.data(), req) || !SendAll(c, buf.data(), ans)) {
-          ok = false;
-          break;
-        }
-      }
-    }
-    ::close(c);
-  });
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  int one = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-    state.SkipWithError("connect failed");
-  }
-  std::vector<uint8_t> buf(4096, 2);
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    for (const auto& [req, ans] : frames) {
-      if (!SendAll(fd, buf.data(), req) || !RecvAll(fd, buf.data(), ans)) {
-        state.SkipWithError("ping-pong broke");
-        break;
-      }
-    }
-  }
-  pingPongNs.push_back(NsPerIteration(start, state));
-  ::close(fd);
-  server.join();
-  ::close(listener);
+  pingPongNs.push_back(pingpong::PlainTcpPingPong(state, schedule));
 }
 
 BENCHMARK(BM_DecodeParamBlock)->Arg(0)->Arg(12)->Arg(13);
@@ -256,28 +172,9 @@ BENCHMARK(BM_PlainTcpPingPongSchedule)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Five interleaved repetitions unless the command line says otherwise, so that the load of the
-  // machine hits both sides alike.
-  std::string reps = "--benchmark_repetitions=5";
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  bool own = false;
-  for (int i = 1; i < argc; ++i) {
-    own = own || std::string_view(argv[i]).starts_with("--benchmark_repetitions");
-  }
-  std::vector<char*> args;
-  args.push_back(argv[0]);
-  if (!own) {
-    args.push_back(reps.data());
-    args.push_back(interleave.data());
-  }
-  for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-  int n = static_cast<int>(args.size());
-  benchmark::Initialize(&n, args.data());
-  if (benchmark::ReportUnrecognizedArguments(n, args.data())) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  const double ns = Median(readNs);
-  const double base = Median(pingPongNs);
+  if (!pingpong::RunInterleaved(argc, argv)) return 1;
+  const double ns = pingpong::Median(readNs);
+  const double base = pingpong::Median(pingPongNs);
   if (base > 0) {
     std::printf(
         "ReadParamRecord(12) by batch: %.1f us in %zu requests; plain ping-pong of the same "

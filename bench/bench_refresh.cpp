@@ -6,22 +6,15 @@
 // trip): the Online page (runtime values and AxisRef of one axis) and the Overview page (twenty
 // list axes, one RefreshAxisData each). Target: at most 2 times. Ratios are printed at the end
 // and reported as the counter "x_pingpong".
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <thread>
 #include <vector>
 
+#include "PingPong.h"
 #include "link/AxtuneDoc.h"
 #include "link/Login.h"
 #include "link/Select.h"
@@ -42,75 +35,8 @@ std::vector<double> pingPongNs;
 std::vector<double> onlineNs, onlineRequests;
 std::vector<double> overviewNs, overviewRequests;
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0.0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-double NsPerIteration(std::chrono::steady_clock::time_point start, benchmark::State& state) {
-  const auto ns =
-      std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start);
-  return state.iterations() ? ns.count() / static_cast<double>(state.iterations()) : 0.0;
-}
-
-bool SendAll(int fd, const uint8_t* p, size_t n) {
-  while (n > 0) {
-    const ssize_t r = ::send(fd, p, n, MSG_NOSIGNAL);
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
-}
-
-bool RecvAll(int fd, uint8_t* p, size_t n) {
-  while (n > 0) {
-    const ssize_t r = ::recv(fd, p, n, 0);
-    if (r <= 0) return false;
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return true;
-}
-
 void BM_PlainTcpPingPong(benchmark::State& state) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(listener, reinterpret_cast<const sockaddr*>(&a), sizeof a);
-  ::listen(listener, 1);
-  socklen_t len = sizeof a;
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-  std::thread server([&] {
-    const int c = ::accept(listener, nullptr, nullptr);
-    int one = 1;
-    ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    std::vector<uint8_t> in(kRequestBytes), out(kAnswerBytes + 46, 1);
-    while (RecvAll(c, in.data(), in.size()) && SendAll(c, out.data(), out.size())) {
-    }
-    ::close(c);
-  });
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  int one = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-    state.SkipWithError("connect failed");
-  }
-  std::vector<uint8_t> request(kRequestBytes, 2), answer(kAnswerBytes + 46);
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    if (!SendAll(fd, request.data(), request.size()) ||
-        !RecvAll(fd, answer.data(), answer.size())) {
-      state.SkipWithError("ping-pong broke");
-      break;
-    }
-  }
-  pingPongNs.push_back(NsPerIteration(start, state));
-  ::close(fd);
-  server.join();
-  ::close(listener);
+  pingPongNs.push_back(pingpong::PlainTcpPingPong(state, {{kRequestBytes, kAnswerBytes + 46}}));
 }
 
 class NoUi final : public axlink::IDocUi {
@@ -195,14 +121,14 @@ void RunTicks(benchmark::State& state, int32_t page, std::vector<double>& ns,
       rig.doc->RefreshAxisData(page, nullptr);
     }
   }
-  ns.push_back(NsPerIteration(start, state));
+  ns.push_back(pingpong::NsPerIteration(start, state));
   if (rig.ui.boxes != 0 || rig.doc->bCommStopped) state.SkipWithError("a read failed");
   const double perTick = state.iterations() ? static_cast<double>(rig.Requests() - before) /
                                                   static_cast<double>(state.iterations())
                                             : 0.0;
   requests.push_back(perTick);
   state.counters["requests"] = perTick;
-  if (const double base = Median(pingPongNs); base > 0 && perTick > 0) {
+  if (const double base = pingpong::Median(pingPongNs); base > 0 && perTick > 0) {
     state.counters["x_pingpong"] = ns.back() / (perTick * base);
   }
 }
@@ -220,10 +146,10 @@ BENCHMARK(BM_OverviewTick20)->UseRealTime();
 
 void PrintRatio(const char* what, const std::vector<double>& ns,
                 const std::vector<double>& requests) {
-  const double base = Median(pingPongNs);
-  const double perTick = Median(requests);
+  const double base = pingpong::Median(pingPongNs);
+  const double perTick = pingpong::Median(requests);
   if (base <= 0 || perTick <= 0) return;
-  const double t = Median(ns);
+  const double t = pingpong::Median(ns);
   std::printf("%s: %.1f us, %.1f requests x ping-pong %.1f us = %.1f us, ratio %.2f (medians)\n",
               what, t / 1000.0, perTick, base / 1000.0, perTick * base / 1000.0,
               t / (perTick * base));
@@ -232,25 +158,7 @@ void PrintRatio(const char* what, const std::vector<double>& ns,
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Five interleaved repetitions unless the command line says otherwise.
-  std::string reps = "--benchmark_repetitions=5";
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  bool own = false;
-  for (int i = 1; i < argc; ++i) {
-    own = own || std::string_view(argv[i]).starts_with("--benchmark_repetitions");
-  }
-  std::vector<char*> args;
-  args.push_back(argv[0]);
-  if (!own) {
-    args.push_back(reps.data());
-    args.push_back(interleave.data());
-  }
-  for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-  int n = static_cast<int>(args.size());
-  benchmark::Initialize(&n, args.data());
-  if (benchmark::ReportUnrecognizedArguments(n, args.data())) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  if (!pingpong::RunInterleaved(argc, argv)) return 1;
   PrintRatio("Online tick", onlineNs, onlineRequests);
   PrintRatio("Overview tick over 20 axes", overviewNs, overviewRequests);
   return 0;
