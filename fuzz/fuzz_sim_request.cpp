@@ -3,8 +3,10 @@
 // rules whatever the request.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "oxa/Bytes.h"
@@ -15,9 +17,9 @@ namespace {
 constexpr char kPlant[] = R"({
   "runtimes": [{"generation": "CV2", "port": 801, "activeTasks": [1, 3]},
                {"generation": "CV3", "port": 851, "cycleCount": 5}],
-  "servers": [{"port": 802, "lib": "2.1.6", "axes": ["Press ram", "Ejector"],
+  "servers": [{"port": 802, "lib": "2.1.6", "axes": ["Press ram", "Ejector"], "saveDir": "@SAVE@",
                "recordVersions": [2, 4, 7, 1, null, 4, 1, 1, 4, null, null, null, null]},
-              {"port": 851, "lib": "3.0.35", "firstAxis": 1, "axes": ["Clamp left"],
+              {"port": 851, "lib": "3.0.35", "firstAxis": 1, "axes": ["Clamp left"], "saveDir": "@SAVE@",
                "recordVersions": [40, 12, 14, 4, 5, 5, 1, 2, 6, 0, 0, 2, 2]}]
 })";
 
@@ -28,8 +30,13 @@ const oxa::NetId kNetId{{127, 0, 0, 1, 1, 1}};
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::unique_ptr<sim::Plant> plant = [] {
     std::string error;
+    // The save command writes parameter files: keep them in a private temporary folder.
+    char dir[] = "/tmp/fuzz_sim_request.XXXXXX";
+    if (::mkdtemp(dir) == nullptr) __builtin_trap();
+    std::string config = kPlant;
+    for (size_t at; (at = config.find("@SAVE@")) != std::string::npos;) config.replace(at, 6, dir);
     const auto features = sim::DefaultServerFeatures();
-    auto p = sim::LoadPlant(kPlant, kNetId, features, error);
+    auto p = sim::LoadPlant(config, kNetId, features, error);
     if (!p) __builtin_trap();
     return p;
   }();
