@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "FuzzController.h"
 #include "i18n/StringTable.h"
 #include "link/AxtuneDoc.h"
 #include "link/Login.h"
@@ -15,42 +16,15 @@
 
 namespace {
 
-class InputOxa final : public oxa::IOxa {
+class InputOxa final : public fuzzctl::InputOxa {
  public:
-  explicit InputOxa(std::span<const uint8_t> in) : in_(in) {}
-
-  long OxaPortOpen() override { return 1; }
-  int32_t OxaPortClose() override { return 0; }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr* addr) override {
-    *addr = {};
-    return 0;
-  }
-  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
-  int32_t OxaSyncReadReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t length,
-                         void* data) override {
-    return Answer(length, data);
-  }
-  int32_t OxaSyncWriteReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t, const void*) override {
-    return Answer(0, nullptr);
-  }
-  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t readLength,
-                              void* readData, uint32_t, const void*) override {
-    return Answer(readLength, readData);
-  }
-
-  uint8_t Byte() {
-    if (in_.empty()) return 0;
-    const uint8_t b = in_[0];
-    in_ = in_.subspan(1);
-    return b;
-  }
-  bool Empty() const { return in_.empty(); }
+  using fuzzctl::InputOxa::InputOxa;
 
  private:
   // One selector byte per request: one of a few failures, or the next bytes of the input as
   // the answer (the rest of the buffer a fixed pattern). An exhausted input times out.
-  int32_t Answer(uint32_t length, void* data) {
-    if (in_.empty()) return oxa::kErrTimeout;
+  int32_t Answer(oxa::Command, uint32_t length, uint8_t* out) override {
+    if (Empty()) return oxa::kErrTimeout;
     const uint8_t sel = Byte();
     static constexpr int32_t kFailures[] = {oxa::kErrTimeout,
                                             oxa::kErrNotReady,
@@ -59,17 +33,9 @@ class InputOxa final : public oxa::IOxa {
                                             0x4356,
                                             -1};
     if (sel < std::size(kFailures)) return kFailures[sel];
-    auto* out = static_cast<uint8_t*>(data);
-    const size_t n = std::min<size_t>(length, in_.size());
-    if (out != nullptr) {
-      std::memset(out, 0xA5, length);
-      if (n != 0) std::memcpy(out, in_.data(), n);
-    }
-    in_ = in_.subspan(n);
+    Take(length, out, 0xA5);
     return 0;
   }
-
-  std::span<const uint8_t> in_;
 };
 
 class NullUi final : public axlink::IDocUi {

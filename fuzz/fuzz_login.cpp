@@ -4,42 +4,22 @@
 #include <cstring>
 #include <span>
 
+#include "FuzzController.h"
 #include "link/AxisList.h"
 #include "link/Login.h"
 
 namespace {
 
-class InputOxa final : public oxa::IOxa {
+class InputOxa final : public fuzzctl::InputOxa {
  public:
-  explicit InputOxa(std::span<const uint8_t> in) : in_(in) {}
-
-  long OxaPortOpen() override { return 1; }
-  int32_t OxaPortClose() override { return 0; }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr* addr) override {
-    *addr = {};
-    return 0;
-  }
-  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
-  int32_t OxaSyncReadReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t length,
-                         void* data) override {
-    return Answer(length, data);
-  }
-  int32_t OxaSyncWriteReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t, const void*) override {
-    return Answer(0, nullptr);
-  }
-  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t readLength,
-                              void* readData, uint32_t, const void*) override {
-    return Answer(readLength, readData);
-  }
+  using fuzzctl::InputOxa::InputOxa;
 
  private:
   // One selector byte per request: fail with one of a few codes, answer the identification
   // text, or answer the next bytes of the input. An exhausted input is a dead machine.
-  int32_t Answer(uint32_t length, void* data) {
-    if (in_.empty()) return oxa::kErrNoResponse;
-    const uint8_t sel = in_[0];
-    in_ = in_.subspan(1);
-    switch (sel % 8) {
+  int32_t Answer(oxa::Command, uint32_t length, uint8_t* out) override {
+    if (Empty()) return oxa::kErrNoResponse;
+    switch (Byte() % 8) {
       case 0:
         return oxa::kErrTargetPortNotFound;
       case 1:
@@ -48,27 +28,17 @@ class InputOxa final : public oxa::IOxa {
         return 0x710;
       case 3: {
         constexpr char kIdent[] = "Valdor OxaServer";
-        auto* out = static_cast<uint8_t*>(data);
         if (out) {
           std::memset(out, 0, length);
           std::memcpy(out, kIdent, std::min<size_t>(length, sizeof kIdent - 1));
         }
         return 0;
       }
-      default: {
-        auto* out = static_cast<uint8_t*>(data);
-        const size_t n = std::min<size_t>(length, in_.size());
-        if (out) {
-          std::memset(out, 0xAA, length);
-          if (n) std::memcpy(out, in_.data(), n);
-        }
-        in_ = in_.subspan(n);
+      default:
+        Take(length, out, 0xAA);
         return 0;
-      }
     }
   }
-
-  std::span<const uint8_t> in_;
 };
 
 class NullDoc final : public axlink::ILoginDocument {

@@ -3,40 +3,23 @@
 #include <cstring>
 #include <span>
 
+#include "FuzzController.h"
 #include "link/Routes.h"
 
 namespace {
 
-class RouterOxa final : public oxa::IOxa {
+// The router answers reads with the next bytes of the input (zeros past its end) and knows no
+// other service.
+class RouterOxa final : public fuzzctl::InputOxa {
  public:
-  explicit RouterOxa(std::span<const uint8_t> in) : in_(in) {}
-
-  long OxaPortOpen() override { return 1; }
-  int32_t OxaPortClose() override { return 0; }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr* addr) override {
-    *addr = {};
-    return 0;
-  }
-  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
-  int32_t OxaSyncReadReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t length,
-                         void* data) override {
-    auto* out = static_cast<uint8_t*>(data);
-    std::memset(out, 0, length);
-    const size_t n = std::min<size_t>(length, in_.size());
-    if (n) std::memcpy(out, in_.data(), n);
-    in_ = in_.subspan(n);
-    return 0;
-  }
-  int32_t OxaSyncWriteReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t, const void*) override {
-    return oxa::kErrServiceNotSupported;
-  }
-  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t, void*, uint32_t,
-                              const void*) override {
-    return oxa::kErrServiceNotSupported;
-  }
+  using fuzzctl::InputOxa::InputOxa;
 
  private:
-  std::span<const uint8_t> in_;
+  int32_t Answer(oxa::Command cmd, uint32_t length, uint8_t* out) override {
+    if (cmd != oxa::Command::Read) return oxa::kErrServiceNotSupported;
+    Take(length, out, 0);
+    return 0;
+  }
 };
 
 }  // namespace
