@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "DocSession.h"
+#include "common/FakeOxa.h"
 #include "link/Login.h"
 
 namespace {
@@ -139,12 +140,8 @@ TEST(DocSelectTest, AxesOfOtherServersReadInTheirOwnLayoutsAfterLogin) {
 namespace {
 
 // Answers every read with as many 'X' as asked for: no terminator anywhere.
-class FillingOxa final : public oxa::IOxa {
+class FillingOxa final : public fakeoxa::ScriptBase {
  public:
-  long OxaPortOpen() override { return 1; }
-  int32_t OxaPortClose() override { return 0; }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr*) override { return 0; }
-  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
   int32_t OxaSyncReadReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t length,
                          void* data) override {
     std::memset(data, 'X', length);

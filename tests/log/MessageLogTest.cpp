@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FakeOxa.h"
 #include "log/MessageLog.h"
 #include "oxa/Bytes.h"
 
@@ -26,12 +27,8 @@ struct Request {
 // A controller that answers log reads from per-offset byte images, built by hand in layout 1
 // (class @0, format @4, type @260, int @262, real @266, text @274) or layout 4 (real @0,
 // stamp @8, class @16, class2 @20, format @24, type @280, int @284, text @288).
-class ScriptedOxa : public oxa::IOxa {
+class ScriptedOxa : public fakeoxa::ScriptBase {
  public:
-  long OxaPortOpen() override { return 1; }
-  int32_t OxaPortClose() override { return 0; }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr*) override { return 0; }
-  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
   int32_t OxaSyncReadReq(const oxa::OxaAddr*, uint32_t group, uint32_t offset, uint32_t length,
                          void* data) override {
     requests.push_back({false, group, offset, length});
@@ -82,22 +79,8 @@ class ScriptedOxa : public oxa::IOxa {
   std::vector<Request> requests;
 };
 
-struct Report {
-  bool stop;
-  bool write;
-  int32_t code;
-  uint32_t group;
-  uint32_t offset;
-};
-
-class RecordingReport : public model::IErrorReport {
- public:
-  void ReportOxaError(bool stop, bool write, int32_t code, uint32_t group,
-                      uint32_t offset) override {
-    reports.push_back({stop, write, code, group, offset});
-  }
-  std::vector<Report> reports;
-};
+using fakeoxa::RecordingReport;
+using fakeoxa::Report;
 
 class MessageLogTest : public ::testing::Test {
  protected:

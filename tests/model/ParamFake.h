@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FakeOxa.h"
 #include "model/Link.h"
 #include "model/ParamBatch.h"
 #include "model/ParamRecord.h"
@@ -25,28 +26,14 @@ struct Call {
   std::vector<uint8_t> written;
 };
 
-struct Report {
-  bool stop;
-  bool write;
-  int32_t code;
-  uint32_t group;
-  uint32_t offset;
-};
-
-class RecordingReport : public model::IErrorReport {
- public:
-  void ReportOxaError(bool stopOnError, bool write, int32_t errorCode, uint32_t indexGroup,
-                      uint32_t indexOffset) override {
-    reports.push_back({stopOnError, write, errorCode, indexGroup, indexOffset});
-  }
-  std::vector<Report> reports;
-};
+using Report = fakeoxa::Report;
+using RecordingReport = fakeoxa::RecordingReport;
 
 inline constexpr uint16_t kAxis = 3;
 inline constexpr uint32_t kRecordGroup = 0x8000F000u + kAxis;
 inline constexpr uint32_t kNumberGroup = 0x800F0000u + kAxis;
 
-class ScriptedOxa : public oxa::IOxa {
+class ScriptedOxa : public fakeoxa::ScriptBase {
  public:
   // Numbered values: doubles (8 bytes, also batch double slots), bytes (1 byte, batch integer
   // slots answer them as int32), ints (batch integer slots only).
@@ -59,11 +46,6 @@ class ScriptedOxa : public oxa::IOxa {
   std::vector<uint8_t> block;  // answered at offset 2 of the record group
   int32_t batchError = 0;      // every batch fails with this code when set
   std::vector<Call> calls;
-
-  long OxaPortOpen() override { return 1; }
-  int32_t OxaPortClose() override { return 0; }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr*) override { return 0; }
-  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
 
   int32_t OxaSyncReadReq(const oxa::OxaAddr*, uint32_t group, uint32_t offset, uint32_t length,
                          void* data) override {
@@ -103,22 +85,11 @@ class ScriptedOxa : public oxa::IOxa {
     const auto* p = static_cast<const uint8_t*>(writeData);
     calls.push_back({oxa::Command::ReadWrite, group, offset, readLength, {p, p + writeLength}});
     if (batchError != 0) return batchError;
-    model::ParamBatchRequest req;
-    if (group != kRecordGroup || offset != 24 || readLength != model::kBatchAnswerBytes ||
-        !model::DecodeBatchRequest({p, writeLength}, req)) {
-      return oxa::kErrInvalidData;
-    }
-    model::ParamBatchAnswer ans;
-    for (size_t i = 0; i < model::kBatchSlots; ++i) {
-      const auto dn = static_cast<uint16_t>(req.doubleNos[i]);
-      if (auto d = doubles.find(dn); d != doubles.end()) ans.doubles[i] = d->second;
-      const auto in = static_cast<uint16_t>(req.intNos[i]);
-      if (auto b = bytes.find(in); b != bytes.end()) ans.ints[i] = b->second;
-      if (auto v = ints.find(in); v != ints.end()) ans.ints[i] = v->second;
-    }
-    const auto wire = model::EncodeBatchAnswer(ans);
-    std::memcpy(readData, wire.data(), wire.size());
-    return 0;
+    return fakeoxa::AnswerBatch(kRecordGroup, group, offset, readLength, readData, {p, writeLength},
+                                [this](int16_t dn, int16_t in, double& d, int32_t& i) {
+                                  Answer(static_cast<uint16_t>(dn), static_cast<uint16_t>(in), d,
+                                         i);
+                                });
   }
 
   // Offsets of the numbered reads, in order.
@@ -131,6 +102,12 @@ class ScriptedOxa : public oxa::IOxa {
   }
 
  private:
+  // A batch slot: the double of number `dn`; the byte or int of number `in`, an int winning.
+  void Answer(uint16_t dn, uint16_t in, double& d, int32_t& i) const {
+    if (auto v = doubles.find(dn); v != doubles.end()) d = v->second;
+    if (auto b = bytes.find(in); b != bytes.end()) i = b->second;
+    if (auto v = ints.find(in); v != ints.end()) i = v->second;
+  }
   static int32_t Copy(const std::vector<uint8_t>& from, std::span<uint8_t> out) {
     std::memcpy(out.data(), from.data(), out.size());
     return 0;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/FakeOxa.h"
 #include "model/Link.h"
 #include "model/ParamBatch.h"
 #include "oxa/Bytes.h"
@@ -28,7 +29,7 @@ struct Call {
   std::vector<uint8_t> data;
 };
 
-class FakeServer : public oxa::IOxa {
+class FakeServer : public fakeoxa::ScriptBase {
  public:
   std::map<uint32_t, std::vector<uint8_t>> blocks;  // record group, by index offset
   std::map<int16_t, double> doubles;                // batch answers by number
@@ -37,11 +38,6 @@ class FakeServer : public oxa::IOxa {
   int32_t batchError = 0;
   int32_t writeError = 0;
   std::vector<Call> calls;
-
-  long OxaPortOpen() override { return 1; }
-  int32_t OxaPortClose() override { return 0; }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr*) override { return 0; }
-  int32_t OxaSyncSetTimeout(int32_t) override { return 0; }
 
   int32_t OxaSyncReadReq(const oxa::OxaAddr*, uint32_t group, uint32_t offset, uint32_t length,
                          void* data) override {
@@ -67,19 +63,11 @@ class FakeServer : public oxa::IOxa {
     const auto* p = static_cast<const uint8_t*>(writeData);
     calls.push_back({'x', group, offset, readLength, {p, p + writeLength}});
     if (batchError != 0) return batchError;
-    model::ParamBatchRequest req;
-    if (group != kRecordGroup || offset != 24 || readLength != 240 ||
-        !model::DecodeBatchRequest({p, writeLength}, req)) {
-      return oxa::kErrInvalidData;
-    }
-    model::ParamBatchAnswer ans;
-    for (size_t i = 0; i < model::kBatchSlots; ++i) {
-      if (auto d = doubles.find(req.doubleNos[i]); d != doubles.end()) ans.doubles[i] = d->second;
-      if (auto v = ints.find(req.intNos[i]); v != ints.end()) ans.ints[i] = v->second;
-    }
-    const auto wire = model::EncodeBatchAnswer(ans);
-    std::memcpy(readData, wire.data(), wire.size());
-    return 0;
+    return fakeoxa::AnswerBatch(kRecordGroup, group, offset, readLength, readData, {p, writeLength},
+                                [this](int16_t dn, int16_t in, double& d, int32_t& i) {
+                                  if (auto v = doubles.find(dn); v != doubles.end()) d = v->second;
+                                  if (auto v = ints.find(in); v != ints.end()) i = v->second;
+                                });
   }
 
   size_t Count(char op) const {
@@ -89,22 +77,8 @@ class FakeServer : public oxa::IOxa {
   }
 };
 
-struct Report {
-  bool stop;
-  bool write;
-  int32_t code;
-  uint32_t group;
-  uint32_t offset;
-};
-
-class Reports : public model::IErrorReport {
- public:
-  void ReportOxaError(bool stop, bool write, int32_t code, uint32_t group,
-                      uint32_t offset) override {
-    list.push_back({stop, write, code, group, offset});
-  }
-  std::vector<Report> list;
-};
+using Report = fakeoxa::Report;
+using Reports = fakeoxa::RecordingReport;
 
 inline model::AxisLink Link(oxa::IOxa& oxa, model::IErrorReport* report = nullptr) {
   model::AxisLink link;

@@ -281,9 +281,9 @@ TEST(RuntimeBatch, ChangedParametersNoticeIsAcknowledgedOnce) {
       EXPECT_EQ(w.offset, 11008u);
       EXPECT_EQ(w.data, std::vector<uint8_t>{0});
     }
-    ASSERT_EQ(reports.list.size(), c.reports);
+    ASSERT_EQ(reports.reports.size(), c.reports);
     if (c.reports == 1) {
-      const auto& rep = reports.list[0];
+      const auto& rep = reports.reports[0];
       EXPECT_FALSE(rep.stop);
       EXPECT_TRUE(rep.write);
       EXPECT_EQ(rep.code, oxa::kErrTimeout);
