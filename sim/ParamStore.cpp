@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "model/ParamBatch.h"
 #include "model/ParamLayouts.h"
@@ -86,23 +87,11 @@ double FieldAsDouble(const ParamField& f, const model::ParamRecord& r) {
   return 0;
 }
 
+// The integer a batch slot carries for a field: a real's low 32 bits of its integer part, every
+// other type its value.
 int32_t FieldAsInt(const ParamField& f, const model::ParamRecord& r) {
-  switch (f.type) {
-    case ParamType::Real:
-      return Low32(f.Ref<double>(r));
-    case ParamType::Int16:
-      return f.Ref<int16_t>(r);
-    case ParamType::UInt16:
-      return f.Ref<uint16_t>(r);
-    case ParamType::Int32:
-      return f.Ref<int32_t>(r);
-    case ParamType::Bool:
-      return f.Ref<bool>(r) ? 1 : 0;
-    case ParamType::Text:
-    case ParamType::RealArray:
-      break;
-  }
-  return 0;
+  if (f.type == ParamType::Real) return Low32(f.Ref<double>(r));
+  return static_cast<int32_t>(FieldAsDouble(f, r));
 }
 
 void SetFieldFromDouble(const ParamField& f, model::ParamRecord& r, double v) {
@@ -237,6 +226,43 @@ oxa::OxaReplyInfo ServeBlock(SimAxis& axis, const oxa::OxaRequest& req, std::spa
   return Fail(oxa::kErrServiceNotSupported);
 }
 
+// One slot of a batch, a double or an integer: number `no` (0 leaves the slot empty) from the
+// record or the extras when the server knows it, otherwise from the first other source that does.
+template <class T>
+void AnswerSlot(SimAxis& axis, const ParamStore& store, const ParamServerState* state, uint16_t no,
+                T& value) {
+  static_assert(std::is_same_v<T, double> || std::is_same_v<T, int32_t>);
+  constexpr bool kReal = std::is_same_v<T, double>;
+  if (no == 0) return;
+  if (!ServerKnowsParam(axis.Server(), no)) {
+    for (const BatchSource& s : state->batchSources) {
+      bool found = false;
+      if constexpr (kReal) {
+        found = s.real && s.real(axis, no, value);
+      } else {
+        found = s.integer && s.integer(axis, no, value);
+      }
+      if (found) return;
+    }
+    return;
+  }
+  if (IsExtra(no)) {
+    double v = 0;
+    store.Extra(no, v);
+    if constexpr (kReal) {
+      value = v;
+    } else {
+      value = Low32(v);
+    }
+  } else if (const ParamField* f = model::FindParamField(no); f != nullptr) {
+    if constexpr (kReal) {
+      value = FieldAsDouble(*f, store.Record());
+    } else {
+      value = FieldAsInt(*f, store.Record());
+    }
+  }
+}
+
 oxa::OxaReplyInfo ServeBatch(SimAxis& axis, const oxa::OxaRequest& req, std::span<uint8_t> out) {
   ParamStore* store = ParamsOf(axis);
   AxisServer& server = axis.Server();
@@ -249,39 +275,10 @@ oxa::OxaReplyInfo ServeBatch(SimAxis& axis, const oxa::OxaRequest& req, std::spa
     return Fail(oxa::kErrInvalidSize);
   }
   const ParamServerState* state = ParamStateOf(server);
-  const model::ParamRecord& rec = store->Record();
   model::ParamBatchAnswer answer;
   for (size_t i = 0; i < model::kBatchSlots; ++i) {
-    const auto dn = static_cast<uint16_t>(batch.doubleNos[i]);
-    if (dn != 0) {
-      const ParamField* f = model::FindParamField(dn);
-      if (!ServerKnowsParam(server, dn)) {
-        bool found = false;
-        for (const BatchSource& s : state->batchSources) {
-          if (!found && s.real) found = s.real(axis, dn, answer.doubles[i]);
-        }
-      } else if (IsExtra(dn)) {
-        store->Extra(dn, answer.doubles[i]);
-      } else if (f != nullptr) {
-        answer.doubles[i] = FieldAsDouble(*f, rec);
-      }
-    }
-    const auto in = static_cast<uint16_t>(batch.intNos[i]);
-    if (in != 0) {
-      const ParamField* f = model::FindParamField(in);
-      if (!ServerKnowsParam(server, in)) {
-        bool found = false;
-        for (const BatchSource& s : state->batchSources) {
-          if (!found && s.integer) found = s.integer(axis, in, answer.ints[i]);
-        }
-      } else if (IsExtra(in)) {
-        double v = 0;
-        store->Extra(in, v);
-        answer.ints[i] = Low32(v);
-      } else if (f != nullptr) {
-        answer.ints[i] = FieldAsInt(*f, rec);
-      }
-    }
+    AnswerSlot(axis, *store, state, static_cast<uint16_t>(batch.doubleNos[i]), answer.doubles[i]);
+    AnswerSlot(axis, *store, state, static_cast<uint16_t>(batch.intNos[i]), answer.ints[i]);
   }
   const auto wire = model::EncodeBatchAnswer(answer);
   std::memcpy(out.data(), wire.data(), wire.size());
