@@ -1,5 +1,6 @@
 #include "tools/cli/Cli.h"
 
+#include "link/Routes.h"
 #include "oxa/OxaDirect.h"
 #include "oxa/OxaTcpClient.h"
 #include "oxa/RouteTable.h"
@@ -71,6 +72,18 @@ bool IsUtf8(std::string_view text) {
 
 std::string RouteNameToUtf8(std::string_view name) {
   return IsUtf8(name) ? std::string(name) : Latin1ToUtf8(name);
+}
+
+std::optional<oxa::NetId> ResolveNetId(oxa::IOxa& oxa, const std::string& text) {
+  oxa::OxaAddr local;
+  if (oxa.OxaGetLocalAddress(&local) != oxa::kOk) local = {};
+  if (text.empty() || text == "Local") return local.netId;
+  if (const auto netId = oxa::NetId::Parse(text)) return netId;
+  const auto entries = axlink::ReadTargetEntries(oxa);
+  for (size_t i = 1; i < entries.size(); ++i) {
+    if (entries[i].name == text) return entries[i].netId;
+  }
+  return std::nullopt;
 }
 
 }  // namespace cli

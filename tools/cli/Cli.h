@@ -64,6 +64,10 @@ std::string Latin1ToUtf8(std::string_view latin1);
 bool IsUtf8(std::string_view text);
 std::string RouteNameToUtf8(std::string_view name);
 
+// The NetId a --target names: "Local" (or nothing) for the local one, a NetId, or the name of a
+// route of the local router. None for a name no route has.
+std::optional<oxa::NetId> ResolveNetId(oxa::IOxa& oxa, const std::string& text);
+
 // Parses the command line and runs the subcommand; returns the exit code.
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 

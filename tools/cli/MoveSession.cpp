@@ -1,28 +1,10 @@
 #include "tools/cli/MoveSession.h"
 
 #include "link/Login.h"
-#include "link/Routes.h"
 #include "link/Select.h"
 #include "model/ParamRecord.h"
 
 namespace cli {
-
-namespace {
-
-// "Local" (or nothing), a NetId, or the name of a route of the local router.
-std::optional<oxa::NetId> ResolveNetId(oxa::IOxa& oxa, const std::string& text) {
-  oxa::OxaAddr local;
-  if (oxa.OxaGetLocalAddress(&local) != oxa::kOk) local = {};
-  if (text.empty() || text == "Local") return local.netId;
-  if (const auto netId = oxa::NetId::Parse(text)) return netId;
-  const auto entries = axlink::ReadTargetEntries(oxa);
-  for (size_t i = 1; i < entries.size(); ++i) {
-    if (entries[i].name == text) return entries[i].netId;
-  }
-  return std::nullopt;
-}
-
-}  // namespace
 
 void AddAxisOptions(CLI::App* sub, AxisArgs& args) {
   sub->add_option("--port", args.port, "Oxa port of the axis server")->required();

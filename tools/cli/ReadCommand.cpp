@@ -9,7 +9,6 @@
 #include "link/ErrorText.h"
 #include "link/LinkState.h"
 #include "link/Login.h"
-#include "link/Routes.h"
 #include "model/ParamRead.h"
 #include "tools/cli/Cli.h"
 
@@ -23,19 +22,6 @@ struct ReadArgs {
   int page = model::kPageAll;
   std::string target = "Local";
 };
-
-// "Local" (or nothing), a NetId, or the name of a route of the local router.
-std::optional<oxa::NetId> TargetNetId(oxa::IOxa& oxa, const std::string& text) {
-  oxa::OxaAddr local;
-  if (oxa.OxaGetLocalAddress(&local) != oxa::kOk) local = {};
-  if (text.empty() || text == "Local") return local.netId;
-  if (const auto netId = oxa::NetId::Parse(text)) return netId;
-  const auto entries = axlink::ReadTargetEntries(oxa);
-  for (size_t i = 1; i < entries.size(); ++i) {
-    if (entries[i].name == text) return entries[i].netId;
-  }
-  return std::nullopt;
-}
 
 class QuietDocument final : public axlink::ILoginDocument {
  public:
@@ -87,7 +73,7 @@ int RunRead(Context& ctx, const ReadArgs& args) {
     *ctx.err << "axtune-cli: " << error << "\n";
     return kExitUsage;
   }
-  const auto target = TargetNetId(conn->Oxa(), args.target);
+  const auto target = ResolveNetId(conn->Oxa(), args.target);
   if (!target) {
     *ctx.err << "axtune-cli: no route named \"" << args.target << "\"\n";
     return kExitUsage;
