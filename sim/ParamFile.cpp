@@ -97,13 +97,15 @@ int32_t SaveAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
   path = AxisFilePath(axis, dir);
   ParamStore* store = ParamsOf(axis);
   if (!store) return oxa::kErrNotReady;
-  const AxisRuntime* runtime = RuntimeOf(axis);
+  AxisRuntime* runtime = RuntimeOf(axis);
   const model::LinRecord lin = runtime ? runtime->lin : model::LinRecord{};
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   std::string error;
   const std::vector<uint8_t> bytes = files::EncodeParameterFile(store->Record(), lin);
-  return WriteFileAtomically(path, bytes, error) ? oxa::kOk : oxa::kErrAccessDenied;
+  if (!WriteFileAtomically(path, bytes, error)) return oxa::kErrAccessDenied;
+  if (runtime) runtime->values.Unsaved = false;
+  return oxa::kOk;
 }
 
 int32_t LoadAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
@@ -116,7 +118,10 @@ int32_t LoadAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
   model::LinRecord& lin = runtime ? runtime->lin : scratch;
   const files::FileLoadResult r = files::LoadParameterFile(path.string(), store->Record(), lin);
   if (!r.opened) return oxa::kErrAccessDenied;
-  if (runtime) runtime->paramsChanged = true;
+  if (runtime) {
+    runtime->paramsChanged = true;
+    runtime->values.Unsaved = false;
+  }
   return oxa::kOk;
 }
 

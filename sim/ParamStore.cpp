@@ -134,6 +134,14 @@ uint32_t WireLength(uint16_t no) {
   }
 }
 
+// A successful parameter write: the server now holds changes its saved file does not.
+oxa::OxaReplyInfo Written(SimAxis& axis) {
+  if (const ParamServerState* state = ParamStateOf(axis.Server())) {
+    for (const auto& listener : state->writeListeners) listener(axis);
+  }
+  return Done();
+}
+
 oxa::OxaReplyInfo ServeNumbered(SimAxis& axis, const oxa::OxaRequest& req, std::span<uint8_t> out) {
   ParamStore* store = ParamsOf(axis);
   const AxisServer& server = axis.Server();
@@ -181,7 +189,7 @@ oxa::OxaReplyInfo ServeNumbered(SimAxis& axis, const oxa::OxaRequest& req, std::
     if (data.empty() || data.size() > length) return Fail(oxa::kErrInvalidSize);
     const auto* text = reinterpret_cast<const char*>(data.data());
     model::SetFileName(rec, std::string_view(text, strnlen(text, data.size())));
-    return Done();
+    return Written(axis);
   }
   if (data.size() != length) return Fail(oxa::kErrInvalidSize);
   if (IsExtra(no)) {
@@ -195,7 +203,7 @@ oxa::OxaReplyInfo ServeNumbered(SimAxis& axis, const oxa::OxaRequest& req, std::
   } else {
     SetFieldFromDouble(*f, rec, oxa::bytes::At<double>(data, 0));
   }
-  return Done();
+  return Written(axis);
 }
 
 oxa::OxaReplyInfo ServeBlock(SimAxis& axis, const oxa::OxaRequest& req, std::span<uint8_t> out) {
@@ -218,7 +226,7 @@ oxa::OxaReplyInfo ServeBlock(SimAxis& axis, const oxa::OxaRequest& req, std::spa
         oxa::bytes::Get(req.writeData, 0x370, rec.PehFilter);
         oxa::bytes::Get(req.writeData, 0x378, rec.PehEnabled);
       }
-      return Done();
+      return Written(axis);
     }
     case oxa::Command::ReadWrite:
       break;

@@ -86,6 +86,8 @@ struct BatchSource {
 struct ParamServerState {
   std::set<uint16_t> unknown;
   std::vector<BatchSource> batchSources;
+  // Told after every successful write of a parameter, by block or by number.
+  std::vector<std::function<void(SimAxis& axis)>> writeListeners;
 };
 
 // True when `server` knows number `no` (its version, less the configured unknown numbers).

@@ -343,6 +343,8 @@ bool InstallRuntimeRecords(AxisServer& server, std::string& error) {
     return false;
   }
   params->batchSources.push_back(BatchSource{BatchReal, BatchInt});
+  // A written parameter is unsaved until the axis saves its parameter file (or loads it).
+  params->writeListeners.push_back([](SimAxis& axis) { StateOf(axis).values.Unsaved = true; });
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "files/ParamFile.h"
+#include "oxa/Bytes.h"
 #include "oxa/Oxa.h"
 #include "sim/Commands.h"
 #include "sim/ParamFile.h"
@@ -121,6 +122,27 @@ TEST_F(SimFileTest, LoadRestoresTheSavedFileAndRaisesTheNotice) {
   EXPECT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandLoadParams), oxa::kErrAccessDenied);
   EXPECT_EQ(Params().JogFast, 2.0);
   EXPECT_FALSE(sim::RuntimeOf(*axis)->paramsChanged);
+}
+
+TEST_F(SimFileTest, WrittenParametersAreUnsavedUntilSavedOrLoaded) {
+  const auto unsaved = [&] { return sim::RuntimeOf(*axis)->values.Unsaved; };
+  EXPECT_FALSE(unsaved());
+  std::array<uint8_t, 8> jogFast{};
+  oxa::bytes::Put(std::span<uint8_t>(jogFast), 0, 42.0);
+  ASSERT_EQ(Command(sim::kGroupParamNo + 1, 1900, oxa::Command::Write, jogFast), oxa::kOk);
+  EXPECT_TRUE(unsaved());
+  ASSERT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandSaveParams), oxa::kOk);
+  EXPECT_FALSE(unsaved());
+
+  // A refused write changes nothing, so it leaves the axis saved.
+  EXPECT_EQ(Command(sim::kGroupParamNo + 1, 1900, oxa::Command::Write, std::span(jogFast).first(3)),
+            oxa::kErrInvalidSize);
+  EXPECT_FALSE(unsaved());
+
+  ASSERT_EQ(Command(sim::kGroupParamNo + 1, 1900, oxa::Command::Write, jogFast), oxa::kOk);
+  ASSERT_TRUE(unsaved());
+  ASSERT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandLoadParams), oxa::kOk);
+  EXPECT_FALSE(unsaved());
 }
 
 TEST_F(SimFileTest, CommandRequestsOfTheWrongKind) {
