@@ -19,11 +19,11 @@ stop_demo_plant() {
   demo_pids=()
 }
 
-# start_sim BUILD_DIR LOG CONFIG NETID SAVE_DIR: starts one emulator and waits until it
-# listens; its TCP port is then in sim_port.
+# start_sim BUILD_DIR LOG CONFIG NETID SAVE_DIR [PORT]: starts one emulator on PORT (default: a
+# free one) and waits until it listens; its TCP port is then in sim_port.
 start_sim() {
-  local build=$1 log=$2 config=$3 netid=$4 save=$5
-  "$build/sim/valdor-sim" --listen 127.0.0.1:0 --netid "$netid" --config "$config" \
+  local build=$1 log=$2 config=$3 netid=$4 save=$5 want=${6:-0}
+  "$build/sim/valdor-sim" --listen "127.0.0.1:$want" --netid "$netid" --config "$config" \
     --save-dir "$save" >"$log" 2>&1 &
   demo_pids+=($!)
   local port="" i
@@ -47,7 +47,11 @@ start_demo_plant() {
   trap stop_demo_plant EXIT
   trap 'exit 130' INT TERM
   local local_port remote_port
-  start_sim "$build" "$work/plant.log" sim/configs/demo.json 127.0.0.1.1.1 "$work/params"
+  # The plant takes the default local endpoint when it is free, so that axtune-cli in another
+  # terminal reaches it without a route file.
+  local want=26801
+  if (exec 3<>/dev/tcp/127.0.0.1/26801) 2>/dev/null; then want=0; fi
+  start_sim "$build" "$work/plant.log" sim/configs/demo.json 127.0.0.1.1.1 "$work/params" "$want"
   local_port=$sim_port
   start_sim "$build" "$work/remote.log" sim/configs/minimal.json 10.20.30.40.1.1 "$work/params"
   remote_port=$sim_port
@@ -58,4 +62,5 @@ route Remote_line 10.20.30.40.1.1 127.0.0.1:$remote_port
 ROUTES
   export OXA_ROUTES="$work/routes.conf"
   echo "demo: plant on 127.0.0.1:$local_port, remote target on 127.0.0.1:$remote_port"
+  echo "demo: from another terminal: OXA_ROUTES=$(cd "$work" && pwd)/routes.conf $build/tools/cli/axtune-cli discover"
 }

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset default
-cmake --build --preset default --target valdor-sim axtune
+cmake --build --preset default --target valdor-sim axtune axtune-cli
 
 work=build/default/demo
 source scripts/demo-plant.sh
