@@ -1,3 +1,4 @@
+#include "sim/AuxNames.h"
 #include "sim/Commands.h"
 #include "sim/MessageLog.h"
 #include "sim/Motion.h"
@@ -14,6 +15,8 @@ std::vector<ServerFeature> DefaultServerFeatures() {
   features.push_back(ParamStoreFeature());
   // After the parameter store: the runtime values travel in its batch.
   features.push_back(RuntimeRecordsFeature());
+  // After the runtime records: the names follow the feature level of the axis reference.
+  features.push_back(AuxNamesFeature());
   // After the runtime records: the motion drives them.
   features.push_back(MotionFeature());
   // After both: saving and loading take the parameters and the linearisation record.
