@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "i18n/StringTable.h"
@@ -82,6 +83,10 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   // One refresh tick for `page` (0 to 11). `list` is the overview entry the page view polls; it
   // is read only on page 1 and may be null. Returns whether the page must be redrawn.
   bool RefreshAxisData(int32_t page, const axlink::AxisTarget* list);
+  // The process images the I/O page reads for the current axis, in reading order: the device
+  // interface records from AxisRef layout 4 on (when the AxisRef record announces them), else
+  // by the encoder type of the parameter record (none for type 0).
+  std::span<const model::IoRecordId> IoPageRecords() const;
 
   // ---- Commands and settings writes (Commands.cpp) ----
   // While bCommStopped is set each returns 0 at once and sends nothing. A failure is reported

@@ -1,6 +1,7 @@
 // The refresh tick: which records of the controller the shown page needs, read in a fixed order;
 // the first failed cyclic read is reported with stop and ends the tick's reads.
 #include <algorithm>
+#include <array>
 
 #include "link/AxtuneDoc.h"
 #include "model/ParamBatch.h"
@@ -22,9 +23,8 @@ constexpr uint32_t kStepAxisRef = 0;
 constexpr uint32_t kStepRuntime = 1;
 constexpr uint32_t kStepParams = 2;
 constexpr uint32_t kStepLin = 4;
-constexpr uint32_t kStepEncoderIn = 16;   // 16 to 19: the four standard I/O records
-constexpr uint32_t kStepDriveDevIn = 20;  // 20, 21: the encoder-specific records
-constexpr uint32_t kStepDevIn = 22;       // 22, 23: the device interface records
+// The I/O records report their index offsets as steps: 16 to 19 the four standard records, 20
+// and 21 the encoder-specific ones, 22 and 23 the device interface records.
 
 // The LinTab page re-reads its record once the tick counter has passed this.
 constexpr int32_t kLinTabTicks = 5;
@@ -142,26 +142,31 @@ void CAxtuneDoc::ReadPageRecords(int32_t page, const axlink::AxisTarget* list) {
   }
 }
 
+std::span<const model::IoRecordId> CAxtuneDoc::IoPageRecords() const {
+  using model::IoRecordId;
+  static constexpr std::array kDevIo{IoRecordId::DevIn, IoRecordId::DevOut};
+  static constexpr std::array kDriveDev{IoRecordId::DriveDevIn, IoRecordId::DriveDevOut};
+  static constexpr std::array kStandard{IoRecordId::EncoderIn, IoRecordId::EncoderOut,
+                                        IoRecordId::DriveIn, IoRecordId::DriveOut};
+  if (linkVersions.table[0] >= kDevIoAxisRefLayout) {
+    if (axisRef.HasDevIo()) return kDevIo;
+    return {};
+  }
+  if (params.EncoderType == 0) return {};
+  if (DeviceEncoder(params.EncoderType)) return kDriveDev;
+  return kStandard;
+}
+
 void CAxtuneDoc::ReadIoPage() {
   const model::AxisLink link = CurrentLink();
   const uint32_t group = model::RecordGroup(link.axis);
-  // Reads records `first` .. `first + count - 1` (their steps are their index offsets) until
-  // one fails.
-  const auto readRange = [&](model::IoRecordId first, uint32_t step, size_t count) {
-    for (size_t i = 0; i < count && StillRunning(); ++i) {
-      const auto id = static_cast<model::IoRecordId>(static_cast<size_t>(first) + i);
-      ReportOxaError(true, false, model::ReadIoRecord(link, id, io), group,
-                     step + static_cast<uint32_t>(i));
-    }
-  };
-  if (link.versions[0] >= kDevIoAxisRefLayout) {
-    if (axisRef.HasDevIo()) readRange(model::IoRecordId::DevIn, kStepDevIn, 2);
-  } else if (params.EncoderType == 0) {
-    io.encoderIn.Clear();
-  } else if (DeviceEncoder(params.EncoderType)) {
-    readRange(model::IoRecordId::DriveDevIn, kStepDriveDevIn, 2);
-  } else {
-    readRange(model::IoRecordId::EncoderIn, kStepEncoderIn, 4);
+  // Without terminal records the page shows a cleared encoder image.
+  if (link.versions[0] < kDevIoAxisRefLayout && params.EncoderType == 0) io.encoderIn.Clear();
+  // Each record's step is its index offset; the reads end at the first failure.
+  for (const model::IoRecordId id : IoPageRecords()) {
+    if (!StillRunning()) break;
+    ReportOxaError(true, false, model::ReadIoRecord(link, id, io), group,
+                   model::IoInfo(id).indexOffset);
   }
 }
 
