@@ -1,0 +1,27 @@
+// The records of an axis as JSON for axtune-cli: every field under its record name, controller
+// texts converted from Latin-1 to UTF-8.
+#pragma once
+
+#include <array>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "log/MessageLog.h"
+#include "model/AxisRef.h"
+#include "model/LinRecord.h"
+#include "model/ProcessImage.h"
+#include "model/RuntimeRecord.h"
+
+namespace cli {
+
+nlohmann::ordered_json RuntimeJson(const model::RuntimeRecord& r);
+nlohmann::ordered_json AxisRefJson(const model::AxisRefRecord& r);
+nlohmann::ordered_json AuxNamesJson(const std::array<std::string, 20>& names);
+// The 100 table points always, whatever LinSamples claims.
+nlohmann::ordered_json LinJson(const model::LinRecord& r);
+// {"bytes": hex of the canonical image, then the image's shown fields by label}.
+nlohmann::ordered_json IoJson(const model::IoRecords& io, model::IoRecordId id);
+// The twenty lines, the newest first.
+nlohmann::ordered_json MessageLogJson(const msglog::MessageLog& log);
+
+}  // namespace cli
