@@ -1,0 +1,183 @@
+// axtune-cli read --records against emulated plants in this process: which records each
+// selection prints, what a whole read of a new and an old server shows, texts, and failures.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/cli/Cli.h"
+
+namespace {
+
+struct ReadRun {
+  int code = 0;
+  nlohmann::json json;
+  std::string err;
+};
+
+ReadRun Read(std::vector<std::string> args,
+             const std::string& config = AXTUNE_SIM_CONFIGS "/demo.json") {
+  args.insert(args.begin(), {"axtune-cli", "--sim-config", config, "read"});
+  std::vector<const char*> argv;
+  for (const auto& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  ReadRun r;
+  r.code = cli::RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+  r.json = nlohmann::json::parse(out.str(), nullptr, false);
+  r.err = err.str();
+  return r;
+}
+
+std::set<std::string> Keys(const nlohmann::json& j) {
+  std::set<std::string> keys;
+  if (j.is_object()) {
+    for (const auto& [k, v] : j.items()) keys.insert(k);
+  }
+  return keys;
+}
+
+std::string WriteConfig(const std::string& name, const std::string& text) {
+  const std::string path = testing::TempDir() + name;
+  std::ofstream(path) << text;
+  return path;
+}
+
+class CliRecordsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string routes = testing::TempDir() + "cli_records_routes.conf";
+    std::ofstream(routes) << "";
+    setenv("OXA_ROUTES", routes.c_str(), 1);
+  }
+};
+
+const std::set<std::string> kHead{"lib", "RecordVersionTable", "result"};
+
+TEST_F(CliRecordsTest, RecordsOptionSelectsWhatIsPrinted) {
+  struct Case {
+    std::vector<std::string> options;
+    std::set<std::string> records;
+  };
+  const Case cases[] = {
+      {{"--records", "runtime"}, {"RuntimeRecord"}},
+      {{"--records", "axisref,auxnames"}, {"AxisRefRecord", "AuxNames"}},
+      {{"--records", "lin", "--records", "param"}, {"LinRecord", "ParamRecord"}},
+      {{"--records", "log"}, {"MessageLog"}},
+      {{"--records", "io"}, {}},  // AxisRef layout 40 announces no device interface records
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"--port", "851", "--axis", "2"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const ReadRun r = Read(args);
+    SCOPED_TRACE(c.options[1]);
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::set<std::string> expected = kHead;
+    expected.insert(c.records.begin(), c.records.end());
+    EXPECT_EQ(Keys(r.json), expected);
+  }
+  // An unknown record name is a usage error: no JSON.
+  const ReadRun bad = Read({"--port", "851", "--axis", "2", "--records", "runtime,params"});
+  EXPECT_NE(bad.code, 0);
+  EXPECT_TRUE(bad.json.is_discarded());
+}
+
+TEST_F(CliRecordsTest, WholeReadOfTheNewServerShowsABelievableAxis) {
+  const ReadRun r = Read({"--port", "851", "--axis", "1"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(r.err.empty()) << r.err;
+  EXPECT_EQ(Keys(r.json), (std::set<std::string>{"lib", "RecordVersionTable", "result",
+                                                 "ParamRecord", "RuntimeRecord", "AxisRefRecord",
+                                                 "AuxNames", "LinRecord", "MessageLog"}));
+  const auto& rt = r.json["RuntimeRecord"];
+  EXPECT_EQ(rt.size(), 29u);
+  EXPECT_EQ(rt["ActualPos"], 250.0);
+  EXPECT_EQ(rt["ReferenceVelo"], 300.0);
+  EXPECT_EQ(rt["StateBits"], 0x1F);
+  const auto& ref = r.json["AxisRefRecord"];
+  EXPECT_EQ(ref["AxisRefName"], "Clamp left");
+  EXPECT_EQ(ref["FeatureLevel"], 3);
+  EXPECT_EQ(ref["InitState"], 2);
+  EXPECT_EQ(ref["RefFlags"].size(), 8u);
+  EXPECT_EQ(r.json["AuxNames"].size(), 20u);
+  EXPECT_EQ(r.json["AuxNames"][0], "Pressure A");
+  EXPECT_EQ(r.json["AuxNames"][19], "Pump flow");
+  const auto& lin = r.json["LinRecord"];
+  EXPECT_EQ(lin.size(), 22u);
+  EXPECT_EQ(lin["LinSamples"], 21);
+  ASSERT_EQ(lin["LinTabOutput"].size(), 100u);
+  ASSERT_EQ(lin["LinTabValue"].size(), 100u);
+  EXPECT_EQ(lin["LinTabOutput"][0], -1.0);
+  EXPECT_EQ(lin["LinTabValue"][10], 0.0);  // the overlap step around zero output
+  EXPECT_GT(lin["LinTabValue"][11].get<double>(), 0.1);
+  EXPECT_EQ(lin["LinTabOutput"][21], 0.0);
+  const auto& log = r.json["MessageLog"];
+  ASSERT_EQ(log.size(), 20u);
+  for (const auto& line : log) {
+    // A complete pass, every line with its time stamp prefix "dd.mm.yyyy hh:mm:ss:mmm ".
+    ASSERT_GT(line.get<std::string>().size(), 24u) << line;
+    EXPECT_EQ(line.get<std::string>()[2], '.') << line;
+  }
+}
+
+TEST_F(CliRecordsTest, WholeReadOfTheOldServerShowsItsTerminalImages) {
+  const ReadRun r = Read({"--port", "802", "--axis", "2"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(r.err.empty()) << r.err;
+  EXPECT_EQ(r.json["lib"]["build"], 6);
+  EXPECT_EQ(r.json["AxisRefRecord"]["AxisRefName"], "Ejector");
+  // Encoder type of the demo axes: the four standard terminal records, in reading order.
+  const char* images[] = {"EncoderInRecord", "EncoderOutRecord", "DriveInRecord", "DriveOutRecord"};
+  const size_t sizes[] = {45, 26, 24, 41};
+  for (size_t i = 0; i < 4; ++i) {
+    SCOPED_TRACE(images[i]);
+    ASSERT_TRUE(r.json.contains(images[i]));
+    EXPECT_EQ(r.json[images[i]]["bytes"].get<std::string>().size(), 2 * sizes[i]);
+  }
+  EXPECT_FALSE(r.json.contains("DevInRecord"));
+  // 250 mm at 0.001 mm per increment: 250000 counts, the low word 0xD090.
+  const auto& enc = r.json["EncoderInRecord"];
+  EXPECT_EQ(enc["ENC.uiCount"], 0xD090);
+  EXPECT_EQ(enc["ENC.uiPZDH"], 3);
+  EXPECT_EQ(enc["bytes"].get<std::string>().substr(0, 4), "90d0");
+  EXPECT_EQ(enc["ENC.bDigCam MM..PP"].size(), 4u);
+  EXPECT_EQ(r.json["DriveInRecord"]["DRIVE.bPowerOk"], true);
+  // AxisRef layout 2 announces no linearisation record: it stays reset.
+  EXPECT_EQ(r.json["LinRecord"]["LinSamples"], 0);
+  EXPECT_EQ(r.json["LinRecord"]["LinTabValue"].size(), 100u);
+  // Log layout 1 carries no time stamps; the pass still fills all twenty lines.
+  ASSERT_EQ(r.json["MessageLog"].size(), 20u);
+  EXPECT_EQ(r.json["MessageLog"][0], "Axis ready");
+  EXPECT_FALSE(r.json["MessageLog"][19].get<std::string>().empty());
+}
+
+TEST_F(CliRecordsTest, ControllerTextsComeOutAsUtf8AndAFailedCyclicReadEndsTheReads) {
+  const std::string config = WriteConfig("cli_records_texts.json", R"({
+    "runtimes": [{"generation": "CV3", "port": 852, "cycleCount": 7}],
+    "servers": [{"port": 852, "lib": "3.0.21", "firstAxis": 5,
+      "axes": [{"name": "Stößel", "auxNames": ["Öltemperatur", null, "Druck Ä"]}],
+      "recordVersions": [6, 9, 14, 3, 4, 5, 1, 2, 5, 0, 0, 1, 1]}],
+    "faults": [{"port": 852, "indexGroup": "0x8000F005", "indexOffset": 23, "error": "0x745"}]})");
+  ReadRun r = Read({"--port", "852", "--axis", "5", "--records", "axisref,auxnames"}, config);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.json["AxisRefRecord"]["AxisRefName"], "Stößel");
+  EXPECT_EQ(r.json["AuxNames"][0], "Öltemperatur");
+  EXPECT_EQ(r.json["AuxNames"][1], "Pressure B");
+  EXPECT_EQ(r.json["AuxNames"][2], "Druck Ä");
+
+  // The device interface images: DevIn is read, DevOut times out; the error box goes to stderr,
+  // the exit code is 2, and the linearisation record (read after it) is not read any more.
+  r = Read({"--port", "852", "--axis", "5", "--records", "io,lin"}, config);
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("nIdxG=0x8000F005, nIdxO=0x00000017"), std::string::npos) << r.err;
+  EXPECT_EQ(r.json["result"], 0);
+  EXPECT_EQ(r.json["DevInRecord"]["DEV_IN.DriveState"], 8);
+  EXPECT_EQ(r.json["DevOutRecord"]["bytes"], std::string(240, '0'));  // never read
+  EXPECT_EQ(r.json["LinRecord"]["LinSamples"], 0);
+}
+
+}  // namespace
