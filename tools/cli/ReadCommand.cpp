@@ -181,9 +181,15 @@ int RunRead(Context& ctx, const ReadArgs& args) {
   std::string message;
   const auto session = AxisSession::Open(ctx, args.axis, exitCode, message);
   if (!session) {
-    if (exitCode != kExitNothingFound) return RunParamRead(ctx, args);
-    *ctx.err << "axtune-cli: " << message << "\n";
-    return exitCode;
+    if (exitCode == kExitNothingFound) {
+      *ctx.err << "axtune-cli: " << message << "\n";
+      return exitCode;
+    }
+    // A parameter read that fails tells why itself; one that succeeds leaves the selection's
+    // own failure (the axis name) to be told.
+    if (RunParamRead(ctx, args) != 0) return kExitUsage;
+    *ctx.err << message << "\n";
+    return kExitUsage;
   }
   CAxtuneDoc& doc = session->Doc();
   const unsigned mask = args.Mask();
