@@ -68,7 +68,8 @@ TEST_F(CliRecordsTest, RecordsOptionSelectsWhatIsPrinted) {
       {{"--records", "axisref,auxnames"}, {"AxisRefRecord", "AuxNames"}},
       {{"--records", "lin", "--records", "param"}, {"LinRecord", "ParamRecord"}},
       {{"--records", "log"}, {"MessageLog"}},
-      {{"--records", "io"}, {}},  // AxisRef layout 40 announces no device interface records
+      // AxisRef layout 6 announces the device interface records: the I/O page reads those two.
+      {{"--records", "io"}, {"DevInRecord", "DevOutRecord"}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args{"--port", "851", "--axis", "2"};
@@ -90,9 +91,10 @@ TEST_F(CliRecordsTest, WholeReadOfTheNewServerShowsABelievableAxis) {
   const ReadRun r = Read({"--port", "851", "--axis", "1"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(r.err.empty()) << r.err;
-  EXPECT_EQ(Keys(r.json), (std::set<std::string>{"lib", "RecordVersionTable", "result",
-                                                 "ParamRecord", "RuntimeRecord", "AxisRefRecord",
-                                                 "AuxNames", "LinRecord", "MessageLog"}));
+  EXPECT_EQ(Keys(r.json),
+            (std::set<std::string>{"lib", "RecordVersionTable", "result", "ParamRecord",
+                                   "RuntimeRecord", "AxisRefRecord", "AuxNames", "LinRecord",
+                                   "MessageLog", "DevInRecord", "DevOutRecord"}));
   const auto& rt = r.json["RuntimeRecord"];
   EXPECT_EQ(rt.size(), 29u);
   EXPECT_EQ(rt["ActualPos"], 250.0);
