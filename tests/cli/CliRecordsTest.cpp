@@ -10,27 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "common/CliRun.h"
 #include "tools/cli/Cli.h"
 
 namespace {
 
-struct ReadRun {
-  int code = 0;
-  nlohmann::json json;
-  std::string err;
-};
+using ReadRun = testcli::CliRun;
 
 ReadRun Read(std::vector<std::string> args,
              const std::string& config = AXTUNE_SIM_CONFIGS "/demo.json") {
-  args.insert(args.begin(), {"axtune-cli", "--sim-config", config, "read"});
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  ReadRun r;
-  r.code = cli::RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
-  r.json = nlohmann::json::parse(out.str(), nullptr, false);
-  r.err = err.str();
-  return r;
+  args.insert(args.begin(), {"--sim-config", config, "read"});
+  return testcli::RunCli(std::move(args));
 }
 
 std::set<std::string> Keys(const nlohmann::json& j) {

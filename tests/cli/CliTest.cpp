@@ -8,27 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "common/CliRun.h"
 #include "tools/cli/Cli.h"
 
 namespace {
 
-struct CliRun {
-  int code = 0;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(std::vector<std::string> args) {
-  args.insert(args.begin(), "axtune-cli");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  CliRun r;
-  r.code = cli::RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
-  r.out = out.str();
-  r.err = err.str();
-  return r;
-}
+using testcli::CliRun;
+constexpr auto Cli = testcli::RunCli;
 
 std::string WriteFile(const std::string& name, const std::string& text) {
   const std::string path = testing::TempDir() + name;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "FileBuilder.h"
+#include "common/CliRun.h"
 #include "tools/cli/Cli.h"
 
 namespace {
@@ -15,23 +16,8 @@ namespace {
 using files_test::FileBuilder;
 using files_test::TempFile;
 
-struct CliRun {
-  int code = 0;
-  nlohmann::json json;
-  std::string err;
-};
-
-CliRun Cli(std::vector<std::string> args) {
-  args.insert(args.begin(), "axtune-cli");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  CliRun r;
-  r.code = cli::RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
-  r.json = nlohmann::json::parse(out.str(), nullptr, false);
-  r.err = err.str();
-  return r;
-}
+using testcli::CliRun;
+constexpr auto Cli = testcli::RunCli;
 
 FileBuilder WithTable(int16_t samples) {
   FileBuilder f(215);

@@ -8,23 +8,22 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "common/CliRun.h"
 #include "tools/cli/Cli.h"
 
 namespace {
 
+// A run whose stdout is one JSON value per line.
 struct CliRun {
   int code = 0;
   std::vector<nlohmann::json> lines;
 };
 
 CliRun Cli(const std::string& config, std::vector<std::string> args) {
-  args.insert(args.begin(), {"axtune-cli", "--sim-config", config});
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  CliRun r;
-  r.code = cli::RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
-  std::istringstream in(out.str());
+  args.insert(args.begin(), {"--sim-config", config});
+  const testcli::CliRun run = testcli::RunCli(std::move(args));
+  CliRun r{run.code, {}};
+  std::istringstream in(run.out);
   for (std::string line; std::getline(in, line);) {
     r.lines.push_back(nlohmann::json::parse(line, nullptr, false));
   }
