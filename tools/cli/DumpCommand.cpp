@@ -5,6 +5,7 @@
 
 #include "files/ParamFile.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/RecordJson.h"
 
 namespace cli {
 
@@ -24,26 +25,6 @@ nlohmann::json ValueJson(const files::FileValue& v) {
   return nullptr;
 }
 
-nlohmann::json FieldJson(const model::ParamField& f, const model::ParamRecord& r) {
-  switch (f.type) {
-    case model::ParamType::Real:
-      return f.Ref<double>(r);
-    case model::ParamType::Int16:
-      return f.Ref<int16_t>(r);
-    case model::ParamType::UInt16:
-      return f.Ref<uint16_t>(r);
-    case model::ParamType::Int32:
-      return f.Ref<int32_t>(r);
-    case model::ParamType::Bool:
-      return f.Ref<bool>(r);
-    case model::ParamType::Text:
-      return Latin1ToUtf8(model::FileNameText(r));
-    case model::ParamType::RealArray:
-      return f.Ref<std::array<double, 20>>(r);
-  }
-  return nullptr;
-}
-
 int RunDump(Context& ctx, const std::string& path) {
   // The offline file mode starts from a reset document.
   model::ParamRecord param;
@@ -55,10 +36,7 @@ int RunDump(Context& ctx, const std::string& path) {
     return kExitUsage;
   }
 
-  nlohmann::json params = nlohmann::json::object();
-  for (const model::ParamField& f : model::ParamFields()) {
-    params[std::string(f.name)] = FieldJson(f, param);
-  }
+  const nlohmann::json params = ParamJson(param);
   // The table has room for 100 points whatever LinSamples says.
   const size_t points = files::LinTablePoints(lin.LinSamples);
   nlohmann::json linJson = nlohmann::json::object();

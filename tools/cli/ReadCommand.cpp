@@ -77,34 +77,6 @@ class StderrReport final : public model::IErrorReport {
   i18n::StringTable strings_;
 };
 
-nlohmann::ordered_json FieldJson(const model::ParamField& f, const model::ParamRecord& r) {
-  switch (f.type) {
-    case model::ParamType::Real:
-      return f.Ref<double>(r);
-    case model::ParamType::Int16:
-      return f.Ref<int16_t>(r);
-    case model::ParamType::UInt16:
-      return f.Ref<uint16_t>(r);
-    case model::ParamType::Int32:
-      return f.Ref<int32_t>(r);
-    case model::ParamType::Bool:
-      return f.Ref<bool>(r);
-    case model::ParamType::Text:
-      return Latin1ToUtf8(model::FileNameText(r));
-    case model::ParamType::RealArray:
-      return f.Ref<std::array<double, 20>>(r);
-  }
-  return nullptr;
-}
-
-nlohmann::ordered_json ParamJson(const model::ParamRecord& rec) {
-  nlohmann::ordered_json params = nlohmann::ordered_json::object();
-  for (const model::ParamField& f : model::ParamFields()) {
-    params[std::string(f.name)] = FieldJson(f, rec);
-  }
-  return params;
-}
-
 nlohmann::ordered_json HeadJson(const model::LibVersion& lib,
                                 const model::RecordVersionTable& versions, int32_t result) {
   return {{"lib", {{"major", lib.major}, {"minor", lib.minor}, {"build", lib.build}}},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/ParamRecord.h"
 #include "tools/cli/Cli.h"
 
 namespace cli {
@@ -170,6 +171,38 @@ json MessageLogJson(const msglog::MessageLog& log) {
   json out = json::array();
   for (int32_t i = 1; i <= msglog::kLogLines; ++i) out.push_back(Latin1ToUtf8(log.Line(i)));
   return out;
+}
+
+namespace {
+
+nlohmann::ordered_json FieldJson(const model::ParamField& f, const model::ParamRecord& r) {
+  switch (f.type) {
+    case model::ParamType::Real:
+      return f.Ref<double>(r);
+    case model::ParamType::Int16:
+      return f.Ref<int16_t>(r);
+    case model::ParamType::UInt16:
+      return f.Ref<uint16_t>(r);
+    case model::ParamType::Int32:
+      return f.Ref<int32_t>(r);
+    case model::ParamType::Bool:
+      return f.Ref<bool>(r);
+    case model::ParamType::Text:
+      return Latin1ToUtf8(model::FileNameText(r));
+    case model::ParamType::RealArray:
+      return f.Ref<std::array<double, 20>>(r);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+nlohmann::ordered_json ParamJson(const model::ParamRecord& rec) {
+  nlohmann::ordered_json params = nlohmann::ordered_json::object();
+  for (const model::ParamField& f : model::ParamFields()) {
+    params[std::string(f.name)] = FieldJson(f, rec);
+  }
+  return params;
 }
 
 }  // namespace cli

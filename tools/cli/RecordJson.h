@@ -9,11 +9,14 @@
 #include "log/MessageLog.h"
 #include "model/AxisRef.h"
 #include "model/LinRecord.h"
+#include "model/ParamRecord.h"
 #include "model/ProcessImage.h"
 #include "model/RuntimeRecord.h"
 
 namespace cli {
 
+// Every field of the parameter record by name, FileName as UTF-8, AuxData as an array.
+nlohmann::ordered_json ParamJson(const model::ParamRecord& r);
 nlohmann::ordered_json RuntimeJson(const model::RuntimeRecord& r);
 nlohmann::ordered_json AxisRefJson(const model::AxisRefRecord& r);
 nlohmann::ordered_json AuxNamesJson(const std::array<std::string, 20>& names);
