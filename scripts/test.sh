@@ -22,7 +22,7 @@ if [ "${CI:-}" = "true" ] || [ "${AXTUNE_FULL:-}" = "1" ]; then
   echo "== fuzz smoke =="
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz -j "$jobs"
-  seconds=${AXTUNE_FUZZ_SECONDS:-20}
+  seconds=${AXTUNE_FUZZ_SECONDS:-10}
   ran=0
   for f in build/fuzz/fuzz/fuzz_*; do
     [ -x "$f" ] || continue
