@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "i18n/StringTable.h"
+#include "link/DocObserver.h"
 #include "link/DocUi.h"
 #include "link/LinkState.h"
 #include "link/Select.h"
@@ -45,6 +47,10 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   oxa::IOxa& Oxa() { return oxa_; }
   axlink::IDocUi& Ui() { return ui_; }
   i18n::StringTable& Strings() { return strings_; }
+
+  // Observers of what the document sends (not owned; each removes itself before it goes).
+  void AddObserver(axlink::IDocObserver* observer);
+  void RemoveObserver(axlink::IDocObserver* observer);
 
   // Login and logout: the document reset.
   void ResetLink() override { ResetDocument(); }
@@ -156,7 +162,15 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
  private:
   // The current axis as the record readers reach it; `report` null for reads that stay silent.
   model::AxisLink CurrentLink(bool reported = true);
-  int32_t Command(uint32_t offset, uint32_t length, const void* data);
+  // A command write to the current axis's command group; nothing while stopped.
+  int32_t Command(const axlink::SendEvent& event, uint32_t length, const void* data);
+  axlink::SendEvent CommandEvent(axlink::SendKind kind, uint32_t offset) const;
+  // The event of a request to the current axis at `group` and `offset`.
+  axlink::SendEvent Event(axlink::SendKind kind, uint32_t group, uint32_t offset) const;
+  // Tells the observers about `event`, runs `send` and tells them its result.
+  template <class Send>
+  int32_t Notified(const axlink::SendEvent& event, Send&& send);
+  int32_t WriteParamNo(double value, uint16_t no, axlink::ParamWriteKind kind);
   void SetDefaultAuxNames();
   bool StillRunning() const { return !bCommStopped; }
   void ReadListAxisSilently(const axlink::AxisTarget& list);
@@ -167,4 +181,5 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   oxa::IOxa& oxa_;
   axlink::IDocUi& ui_;
   i18n::StringTable& strings_;
+  std::vector<axlink::IDocObserver*> observers_;
 };

@@ -2,6 +2,7 @@
 // is stopped (which also covers "no axis selected") and reports a failure without stop.
 #include "link/Commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -37,35 +38,70 @@ constexpr int32_t kCommonPage = 0;
 
 }  // namespace
 
-int32_t CAxtuneDoc::Command(uint32_t offset, uint32_t length, const void* data) {
-  if (bCommStopped) return oxa::kOk;
-  const uint32_t group = axlink::kCommandGroup + static_cast<uint32_t>(nAxis);
-  const int32_t err = oxa_.OxaSyncWriteReq(&axisAddr, group, offset, length, data);
-  ReportOxaError(false, true, err, group, offset);
+void CAxtuneDoc::AddObserver(axlink::IDocObserver* observer) {
+  if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end()) {
+    observers_.push_back(observer);
+  }
+}
+
+void CAxtuneDoc::RemoveObserver(axlink::IDocObserver* observer) {
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+axlink::SendEvent CAxtuneDoc::Event(axlink::SendKind kind, uint32_t group, uint32_t offset) const {
+  axlink::SendEvent e;
+  e.kind = kind;
+  e.addr = axisAddr;
+  e.axis = nAxis;
+  e.indexGroup = group;
+  e.indexOffset = offset;
+  return e;
+}
+
+template <class Send>
+int32_t CAxtuneDoc::Notified(const axlink::SendEvent& event, Send&& send) {
+  for (axlink::IDocObserver* o : observers_) o->BeforeSend(*this, event);
+  const int32_t err = send();
+  for (axlink::IDocObserver* o : observers_) o->AfterSend(*this, event, err);
   return err;
 }
 
+axlink::SendEvent CAxtuneDoc::CommandEvent(axlink::SendKind kind, uint32_t offset) const {
+  return Event(kind, axlink::kCommandGroup + static_cast<uint32_t>(nAxis), offset);
+}
+
+int32_t CAxtuneDoc::Command(const axlink::SendEvent& event, uint32_t length, const void* data) {
+  if (bCommStopped) return oxa::kOk;
+  return Notified(event, [&] {
+    const int32_t err =
+        oxa_.OxaSyncWriteReq(&axisAddr, event.indexGroup, event.indexOffset, length, data);
+    ReportOxaError(false, true, err, event.indexGroup, event.indexOffset);
+    return err;
+  });
+}
+
 int32_t CAxtuneDoc::SaveParams() {
-  return Command(axlink::kCmdSaveParams, 0, nullptr);
+  return Command(CommandEvent(axlink::SendKind::Command, axlink::kCmdSaveParams), 0, nullptr);
 }
 int32_t CAxtuneDoc::LoadParams() {
-  return Command(axlink::kCmdLoadParams, 0, nullptr);
+  return Command(CommandEvent(axlink::SendKind::Command, axlink::kCmdLoadParams), 0, nullptr);
 }
 int32_t CAxtuneDoc::ResetAxis() {
-  return Command(axlink::kCmdReset, 0, nullptr);
+  return Command(CommandEvent(axlink::SendKind::Command, axlink::kCmdReset), 0, nullptr);
 }
 int32_t CAxtuneDoc::StopAxis() {
-  return Command(axlink::kCmdStop, 0, nullptr);
+  return Command(CommandEvent(axlink::SendKind::Command, axlink::kCmdStop), 0, nullptr);
 }
 int32_t CAxtuneDoc::HomeAxis() {
-  return Command(axlink::kCmdHome, 0, nullptr);
+  return Command(CommandEvent(axlink::SendKind::Command, axlink::kCmdHome), 0, nullptr);
 }
 
 int32_t CAxtuneDoc::SetPosition(double position) {
   if (bCommStopped) return oxa::kOk;
   const auto block = axlink::EncodeSetPosition(position);
-  const int32_t err =
-      Command(axlink::kCmdSetPosition, static_cast<uint32_t>(block.size()), block.data());
+  axlink::SendEvent event = CommandEvent(axlink::SendKind::SetPosition, axlink::kCmdSetPosition);
+  event.position = position;
+  const int32_t err = Command(event, static_cast<uint32_t>(block.size()), block.data());
   if (err == oxa::kOk) model::ReadParamRecord(kCommonPage, CurrentLink(false), params, runtime);
   return err;
 }
@@ -75,32 +111,51 @@ int32_t CAxtuneDoc::Move(int32_t mode, double position, double velocity) {
   if (mode == axlink::kMoveCharacteristic) {
     // The characteristic run takes no values, and its result is never shown.
     const auto block = axlink::MoveBlock{}.Encode();
-    const uint32_t group = axlink::kCommandGroup + static_cast<uint32_t>(nAxis);
-    return oxa_.OxaSyncWriteReq(&axisAddr, group, axlink::kCmdCharacteristicRun,
-                                static_cast<uint32_t>(block.size()), block.data());
+    const axlink::SendEvent event =
+        CommandEvent(axlink::SendKind::Move, axlink::kCmdCharacteristicRun);
+    return Notified(event, [&] {
+      return oxa_.OxaSyncWriteReq(&axisAddr, event.indexGroup, event.indexOffset,
+                                  static_cast<uint32_t>(block.size()), block.data());
+    });
   }
-  const auto block = axlink::MoveBlock{mode, position, velocity}.Encode();
-  return Command(axlink::kCmdMove, static_cast<uint32_t>(block.size()), block.data());
+  axlink::SendEvent event = CommandEvent(axlink::SendKind::Move, axlink::kCmdMove);
+  event.move = axlink::MoveBlock{mode, position, velocity};
+  const auto block = event.move.Encode();
+  return Command(event, static_cast<uint32_t>(block.size()), block.data());
 }
 
 int32_t CAxtuneDoc::ClearMessageLog() {
   if (bCommStopped) return oxa::kOk;
-  return msglog::ClearControllerLog(CurrentLink());
+  const model::AxisLink link = CurrentLink();
+  return Notified(
+      Event(axlink::SendKind::ClearLog, msglog::LogGroup(link), msglog::kClearLogOffset),
+      [&] { return msglog::ClearControllerLog(link); });
+}
+
+int32_t CAxtuneDoc::WriteParamNo(double value, uint16_t no, axlink::ParamWriteKind kind) {
+  if (bCommStopped) return oxa::kOk;
+  const model::AxisLink link = CurrentLink();
+  axlink::SendEvent event = Event(axlink::SendKind::ParamWrite, model::ParamGroup(link.axis), no);
+  event.paramNo = no;
+  event.value = value;
+  event.writeKind = kind;
+  return Notified(event, [&] {
+    return kind == axlink::ParamWriteKind::Byte
+               ? model::WriteParamNoByte(link, static_cast<int32_t>(value), no)
+               : model::WriteParamNoReal(link, value, no);
+  });
 }
 
 int32_t CAxtuneDoc::WriteParamNoReal(double value, uint16_t no) {
-  if (bCommStopped) return oxa::kOk;
-  return model::WriteParamNoReal(CurrentLink(), value, no);
+  return WriteParamNo(value, no, axlink::ParamWriteKind::Real);
 }
 
 int32_t CAxtuneDoc::WriteParamNoByte(int32_t value, uint16_t no) {
-  if (bCommStopped) return oxa::kOk;
-  return model::WriteParamNoByte(CurrentLink(), value, no);
+  return WriteParamNo(static_cast<double>(value), no, axlink::ParamWriteKind::Byte);
 }
 
 int32_t CAxtuneDoc::WriteParamNoUInt(uint32_t value, uint16_t no) {
-  if (bCommStopped) return oxa::kOk;
-  return model::WriteParamNoUInt(CurrentLink(), value, no);
+  return WriteParamNo(static_cast<double>(value), no, axlink::ParamWriteKind::Real);
 }
 
 int32_t CAxtuneDoc::SetLogLevel(uint32_t level) {
@@ -116,9 +171,13 @@ int32_t CAxtuneDoc::SetReferenceFlag(bool set) {
 int32_t CAxtuneDoc::WriteParamRecordToAxis() {
   if (bCommStopped) return oxa::kOk;
   const model::AxisLink link = CurrentLink();
-  const int32_t err = model::WriteParamRecord(link, params);
-  ReportOxaError(false, true, err, model::RecordGroup(link.axis), model::kParamBlockOffset);
-  return err;
+  return Notified(
+      Event(axlink::SendKind::RecordWrite, model::RecordGroup(link.axis), model::kParamBlockOffset),
+      [&] {
+        const int32_t err = model::WriteParamRecord(link, params);
+        ReportOxaError(false, true, err, model::RecordGroup(link.axis), model::kParamBlockOffset);
+        return err;
+      });
 }
 
 void CAxtuneDoc::StartJog(int32_t jogState) {

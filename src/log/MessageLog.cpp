@@ -7,13 +7,9 @@
 
 namespace msglog {
 
-namespace {
-
 uint32_t LogGroup(const model::AxisLink& link) {
   return kLogIndexGroup + link.axis;
 }
-
-}  // namespace
 
 int MessageLog::LayoutOf(const model::AxisLink& link) {
   return link.versions[3];

@@ -21,6 +21,9 @@ inline constexpr int32_t kEntriesPerPoll = 5;
 // Index offset of the clear command (a write without data).
 inline constexpr uint32_t kClearLogOffset = 1;
 
+// The log's index group for link's axis.
+uint32_t LogGroup(const model::AxisLink& link);
+
 class MessageLog {
  public:
   // `zone` converts time stamps to local time; empty means universal time.

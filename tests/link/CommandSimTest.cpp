@@ -240,3 +240,66 @@ TEST(CommandSimTest, LoadNoticeGivesOneReReadAndOneAcknowledge) {
 }
 
 }  // namespace
+
+// Observers hear of every request the document sends, once before and once after, with where it
+// went and what it carried; while stopped they hear nothing.
+TEST(CommandSimTest, ObserversHearEachRequestSentWithItsResult) {
+  struct Recorder : axlink::IDocObserver {
+    std::vector<axlink::SendEvent> before;
+    std::vector<int32_t> results;
+    void BeforeSend(const CAxtuneDoc&, const axlink::SendEvent& e) override { before.push_back(e); }
+    void AfterSend(const CAxtuneDoc&, const axlink::SendEvent& e, int32_t result) override {
+      EXPECT_EQ(e.indexOffset, before.back().indexOffset);
+      results.push_back(result);
+    }
+  } rec;
+  DocSession s;
+  s.doc.AddObserver(&rec);
+  for (const Op& op : AllOperations()) op.run(s.doc);
+  EXPECT_TRUE(rec.before.empty());
+
+  ASSERT_TRUE(s.Select());
+  s.Reset();
+  s.commandResult = 0x4356;
+  for (const Op& op : AllOperations()) op.run(s.doc);
+  ASSERT_EQ(rec.before.size(), AllOperations().size());
+  // The whole-record write has no layout for StParam version 14: told, with -1, but not sent.
+  EXPECT_EQ(rec.before.size(), s.Count() + 1);
+  using K = axlink::SendKind;
+  const struct {
+    K kind;
+    uint32_t group;
+    uint32_t offset;
+    int32_t result;
+  } want[] = {{K::Command, kCommands1, 0xFFFF0001, 0x4356},
+              {K::Command, kCommands1, 0xFFFF0002, 0x4356},
+              {K::Command, kCommands1, 1, 0x4356},
+              {K::Command, kCommands1, 2, 0x4356},
+              {K::Command, kCommands1, 16, 0x4356},
+              {K::SetPosition, kCommands1, 26, 0x4356},
+              {K::Move, kCommands1, 33, 0x4356},
+              {K::Move, kCommands1, 0xFFFF0003, 0x4356},
+              {K::ClearLog, 0x8000F201, 1, 0},
+              {K::ParamWrite, kParamNo1, 1005, 0},
+              {K::ParamWrite, kParamNo1, 1113, 0},
+              {K::ParamWrite, kParamNo1, 1116, 0},
+              {K::ParamWrite, kParamNo1, 1005, 0},
+              {K::RecordWrite, kRecords1, 2, -1}};
+  for (size_t i = 0; i < std::size(want); ++i) {
+    EXPECT_EQ(rec.before[i].kind, want[i].kind) << i;
+    EXPECT_EQ(rec.before[i].indexGroup, want[i].group) << i;
+    EXPECT_EQ(rec.before[i].indexOffset, want[i].offset) << i;
+    EXPECT_EQ(rec.results[i], want[i].result) << i;
+    EXPECT_EQ(rec.before[i].axis, 1) << i;
+  }
+  EXPECT_EQ(rec.before[5].position, 12.5);
+  EXPECT_EQ(rec.before[6].move.mode, 1);
+  EXPECT_EQ(rec.before[6].move.position, 250.0);
+  EXPECT_EQ(rec.before[6].move.velocity, 100.0);
+  EXPECT_EQ(rec.before[10].writeKind, axlink::ParamWriteKind::Byte);
+  EXPECT_EQ(rec.before[10].value, 1.0);
+  EXPECT_EQ(rec.before[12].value, 1.5);
+  s.doc.RemoveObserver(&rec);
+  s.doc.StopAxis();
+  EXPECT_EQ(rec.before.size(), AllOperations().size());
+}

@@ -1,0 +1,57 @@
+// What the document sends to the current axis, told to whoever keeps track of it: the
+// commissioning journal writes it down, the trend recorder arms on a move.
+#pragma once
+
+#include <cstdint>
+
+#include "link/Commands.h"
+#include "oxa/Oxa.h"
+
+class CAxtuneDoc;
+
+namespace axlink {
+
+enum class SendKind : uint8_t {
+  Command,      // reset, stop, home, save or load: a command without data
+  Move,         // a start (mode 1), a jog (3, 4) or the characteristic run (0)
+  SetPosition,  // the new actual position
+  ParamWrite,   // one numbered parameter write (settings writes included)
+  RecordWrite,  // the whole parameter record in the server's StParam layout
+  ClearLog,     // the controller's message log cleared
+};
+
+// How a numbered write puts its value on the wire.
+enum class ParamWriteKind : uint8_t { Real, Byte };
+
+struct SendEvent {
+  SendKind kind = SendKind::Command;
+  // Where the request goes: the server, the axis number, index group and offset (the command
+  // offset, or the parameter number of a numbered write).
+  oxa::OxaAddr addr;
+  int32_t axis = -1;
+  uint32_t indexGroup = 0;
+  uint32_t indexOffset = 0;
+  // Move: the block sent.
+  MoveBlock move;
+  // SetPosition: the position sent.
+  double position = 0;
+  // ParamWrite: the number and the value sent.
+  uint16_t paramNo = 0;
+  double value = 0;
+  ParamWriteKind writeKind = ParamWriteKind::Real;
+};
+
+// Observers are told of every request the document means to send, and of nothing while the
+// communication is stopped. A whole-record write whose layout the library cannot encode is told
+// with its result -1, though nothing went out. They run on the document's thread and must not send
+// requests through the document.
+class IDocObserver {
+ public:
+  virtual ~IDocObserver() = default;
+  // Just before the request goes out; the document's records still hold what was last read.
+  virtual void BeforeSend(const CAxtuneDoc& doc, const SendEvent& event) = 0;
+  // After the request returned, with its result code (0: success).
+  virtual void AfterSend(const CAxtuneDoc& doc, const SendEvent& event, int32_t result) = 0;
+};
+
+}  // namespace axlink
