@@ -1,4 +1,4 @@
-// The boxes of a page as plain data, and a record of the parameter
+// The boxes of a page and of the command panel as plain data, and a record of the parameter
 // writes the document sends, for the tests of entry and download against the emulator.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/DocSession.h"
+#include "pages/entry/CommandPanel.h"
 #include "pages/entry/Download.h"
 
 namespace entrytest {
@@ -37,6 +38,20 @@ class PageBoxes final : public entry::IEntryInputs {
     return it == boxes_.end() ? Box{} : it->second;
   }
   std::map<std::pair<uint16_t, uint16_t>, Box> boxes_;
+};
+
+class PanelBoxes final : public entry::IPanelInputs {
+ public:
+  PanelBoxes(std::string d = {}, std::string v = {})
+      : destination(std::move(d)), velocity(std::move(v)) {}
+  std::string Text(entry::PanelBox box) const override {
+    return box == entry::PanelBox::Destination ? destination : velocity;
+  }
+  void SetText(entry::PanelBox box, const std::string& text) override {
+    (box == entry::PanelBox::Destination ? destination : velocity) = text;
+  }
+  std::string destination;
+  std::string velocity;
 };
 
 // The numbered writes the document sent, in order.
