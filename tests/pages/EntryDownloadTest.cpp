@@ -45,6 +45,7 @@ TEST(EntryDownloadTest, InvalidInputIsCorrectedAndRefusedAndTheSecondDownloadGoe
   r.boxes(12).text = "0,0001";   // acceleration below its minimum
   r.boxes(14).text = "2000000";  // deceleration above its maximum
   r.boxes(1901).text = "  +12,5";
+  r.boxes(1004, 0x8000).checked = true;
   const model::ParamRecord before = r.s.doc.params;
   EXPECT_EQ(r.Download(model::kPageGlobal), DownloadOutcome::Rejected);
   EXPECT_EQ(r.boxes(12).text, "0.001000");
@@ -57,6 +58,7 @@ TEST(EntryDownloadTest, InvalidInputIsCorrectedAndRefusedAndTheSecondDownloadGoe
   // The whole list from V3.0.30 on, a hidden box with its record value.
   EXPECT_EQ(WiresWritten(r.s, kParamNo1), 24u);
   EXPECT_EQ(r.log.Of(1900).value, before.JogFast);
+  EXPECT_EQ(r.log.Of(1004).value, before.JerkEnabled | 0x8000);  // an unsigned word
   EXPECT_EQ(r.Controller().Deceleration, 1000000);
   // Read back.
   EXPECT_EQ(r.s.Count(kRecords1, 24), 1u);
