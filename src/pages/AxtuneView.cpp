@@ -234,41 +234,8 @@ void CAxtuneView::RunExclusive(const std::function<void()>& work) {
 }
 
 void CAxtuneView::KeyCommand(bool down, int key) {
-  RunExclusive([&] { KeyAction(down, key); });
+  RunExclusive([&] { panel_.KeyCommand(nCurrentPage, down, key); });
   bRedisplay = true;
-}
-
-void CAxtuneView::KeyAction(bool down, int key) {
-  if (!down) {
-    doc_.ReleaseJog();
-    return;
-  }
-  const bool encoder = nCurrentPage == kPageEncoder;
-  switch (key) {
-    case kKeyF1:
-      if (!encoder) doc_.StartJog(-2);
-      break;
-    case kKeyF2:
-      if (!encoder) doc_.StartJog(-1);
-      break;
-    case kKeyF3:
-      if (!encoder) doc_.StartJog(1);
-      break;
-    case kKeyF4:
-      if (!encoder) doc_.StartJog(2);
-      break;
-    case kKeyF6:
-      doc_.StopAxis();
-      doc_.nJogState = 0;
-      break;
-    case kKeyF8:
-      doc_.ResetAxis();
-      doc_.nJogState = 0;
-      break;
-    default:
-      // F5 is the command panel's Start, which takes its destination and velocity.
-      break;
-  }
 }
 
 }  // namespace pages

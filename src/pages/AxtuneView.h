@@ -19,6 +19,7 @@
 #include "link/AxtuneDoc.h"
 #include "link/Select.h"
 #include "pages/KeyCommand.h"
+#include "pages/entry/CommandPanel.h"
 
 class QTreeWidget;
 
@@ -80,7 +81,7 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   // message box it shows does not let the timer read the document while `work` is unfinished.
   void RunExclusive(const std::function<void()>& work);
 
-  // IKeyCommand: F1 to F4 jog, F6 stop, F8 reset, a key-up releases the jog.
+  // IKeyCommand: the command panel's key command for the current page.
   void KeyCommand(bool down, int key) override;
   void RequestRedisplay() override { bRedisplay = true; }
 
@@ -101,7 +102,6 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
 
  private:
   void OnTabChanged(int index);
-  void KeyAction(bool down, int key);
   void RefreshOverview();
   void TakeOverviewSelection();
   bool IsCurrentAxis(const axlink::OverviewEntry& entry) const;
@@ -109,6 +109,7 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
 
   CAxtuneDoc& doc_;
   i18n::StringTable& strings_;
+  entry::CCommandPanel panel_{doc_};
   TargetResolver resolver_;
   QTreeWidget* overview_ = nullptr;
   std::vector<axlink::OverviewEntry> listed_;
