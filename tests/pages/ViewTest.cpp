@@ -62,7 +62,7 @@ struct Rig {
   }
   // The fifth timer call runs a display tick.
   void Tick(bool redisplay) {
-    view.bRedisplay = redisplay;
+    if (redisplay) view.bRedisplay = true;
     for (int i = 0; i < pages::kTicksPerRefresh; ++i) view.RefreshPages();
   }
   void Show(int page) {
@@ -164,6 +164,10 @@ TEST(PageView, ParameterPagesAreWrittenOnlyWithNewDataOrARedisplay) {
   r.Tick(true);
   EXPECT_EQ(edit->text().toStdString(), "5.000000");
   EXPECT_FALSE(box->isChecked());
+  // After a logout the next tick shows the reset record, not the last axis's values.
+  r.view.ClearForLogout();
+  r.Tick(false);
+  EXPECT_EQ(edit->text().toStdString(), "0.000000");
 }
 
 // Counts the paint events of a widget.
