@@ -61,7 +61,7 @@ bool IsParameterPage(int page) {
 }
 
 // Controls whose text is a label or caption rather than a value.
-bool HasCaption(const layout::Control& c) {
+bool CarriesCaption(const layout::Control& c) {
   using layout::Kind;
   const bool captionKind = c.kind == Kind::Text || c.kind == Kind::Button ||
                            c.kind == Kind::ValueButton || c.kind == Kind::Check ||
@@ -128,15 +128,17 @@ void CAxtuneView::InitialUpdate() {
   AssignFonts(controls_, fonts_);
   SetPageTexts();
   UpdateVisibility();
-  // The list reaches up to 30 design units; where this platform's tab strip is taller, the
-  // list starts below it so that it covers no tab.
-  if (overview_) {
-    QRect list = overview_->geometry();
-    const int strip = tabBar()->sizeHint().height();
-    if (list.top() < strip) {
-      list.setTop(strip);
-      overview_->setGeometry(list);
-    }
+}
+
+void CAxtuneView::KeepListBelowTabs() {
+  // The list reaches up to 30 design units; where this platform's tab strip is taller (with
+  // the captions of the current language), the list starts below it so that it covers no tab.
+  if (!overview_) return;
+  QRect list = overview_->geometry();
+  const int strip = tabBar()->sizeHint().height();
+  if (list.top() < strip) {
+    list.setTop(strip);
+    overview_->setGeometry(list);
   }
 }
 
@@ -176,13 +178,15 @@ void CAxtuneView::SetPageTexts() {
     }
     setTabText(page, caption);
   }
+  KeepListBelowTabs();
   const layout::ViewInputs in = Inputs();
   for (const PageControl& c : controls_) {
     const layout::Control& d = *c.def;
-    if (!HasCaption(d)) continue;
+    if (!CarriesCaption(d)) continue;
     if (d.bind.src == layout::Src::AuxName) {
-      if (d.bind.no < doc_.auxNames.size())
+      if (d.bind.no < doc_.auxNames.size()) {
         SetCaption(c.widget, FromController(doc_.auxNames[d.bind.no]));
+      }
       continue;
     }
     if (!d.literal.empty()) {

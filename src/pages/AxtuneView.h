@@ -148,6 +148,7 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
  private:
   void CreatePages(const ControlFactory& factory);
   void InitialUpdate();
+  void KeepListBelowTabs();
   // The display tick's writing: the values of `page` in its controls; the parameter pages only
   // with `redraw`, so that a value being typed is not overwritten.
   void ShowPage(int page, bool redraw);

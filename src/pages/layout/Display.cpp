@@ -1,5 +1,6 @@
 #include "pages/layout/Display.h"
 
+#include <array>
 #include <cstdio>
 #include <vector>
 
