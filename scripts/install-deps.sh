@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libasio-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth fonts-dejavu-core fonts-noto-cjk
+  xvfb xauth fonts-dejavu-core fonts-noto-cjk fonts-liberation2
 )
 
 missing=()

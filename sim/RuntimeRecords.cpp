@@ -239,6 +239,8 @@ model::AxisRefRecord AxisRefOf(SimAxis& axis) {
   };
   ref.RefFlags[0] = true;
   ref.RefFlags[3] = has(IoRecordId::DevIn) && has(IoRecordId::DevOut);
+  // The device images are connected to the axis's terminals: the I/O page shows their rows.
+  ref.RefFlags[4] = ref.RefFlags[3];
   ref.RefFlags[5] = true;
   ref.RefFlags[6] = model::LinBlockLength(Word(server, kWordLin)) != 0;
   return ref;

@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <cstdio>
@@ -95,7 +96,7 @@ CMainFrame::CMainFrame(oxa::IOxa& oxa, i18n::StringTable& strings, FrameHooks ho
   splitter_->addWidget(left_);
   splitter_->addWidget(view_);
   splitter_->setStretchFactor(1, 1);
-  splitter_->setSizes({220, 1000});
+  splitter_->setSizes({220, view_->sizeHint().width()});
   setCentralWidget(splitter_);
   lists_ = std::make_unique<Lists>(*left_, *view_);
   view_->SetTargetResolver([this](const axlink::OverviewEntry& e) {
@@ -121,7 +122,14 @@ CMainFrame::CMainFrame(oxa::IOxa& oxa, i18n::StringTable& strings, FrameHooks ho
   targetTitle_ = std::string(axlink::kTitleLocal);
   doc_->ResetDocument();
   UpdateStatus();
-  resize(1440, 860);
+  // The page view at its design size, as far as the screen allows.
+  QSize size(220 + splitter_->handleWidth() + view_->sizeHint().width(),
+             menuBar()->sizeHint().height() + view_->sizeHint().height() +
+                 statusBar()->sizeHint().height());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    size = size.boundedTo(screen->availableGeometry().size());
+  }
+  resize(size);
 }
 
 CMainFrame::~CMainFrame() {

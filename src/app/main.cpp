@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QTimer>
 #include <QTreeWidget>
+#include <cstdio>
 
 #include "app/MainFrame.h"
 #include "app/MenuIds.h"
@@ -60,6 +61,10 @@ int main(int argc, char** argv) {
   i18n::StringTable strings(i18n::LanguageForLocale(QLocale::system().name().toStdString()));
   oxa::OxaTcpClient client;
   CMainFrame frame(client, strings);
+  if (!frame.PageView()->Created()) {
+    std::fprintf(stderr, "axtune: the page view could not be created\n");
+    return 1;
+  }
   frame.show();
 
   if (const int command = LanguageCommand(parser.value(language))) {

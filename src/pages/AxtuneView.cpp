@@ -1,14 +1,21 @@
 #include "pages/AxtuneView.h"
 
-#include <QHeaderView>
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QTabBar>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 #include <cstdarg>
 #include <cstdio>
 
 #include "files/ParamFile.h"
+#include "pages/layout/Display.h"
+#include "pages/layout/TypeNames.h"
 
 namespace pages {
 namespace {
@@ -20,20 +27,6 @@ QString FromUtf8(std::string_view text) {
 // Controller texts are single-byte (Latin-1).
 QString FromController(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-constexpr std::array<const char*, kOverviewColumns> kOverviewHeaders{
-    "Name", "", "ActPos", "Target", "PosDif", "Dist", "ActVelo", "SetVelo", "Error", "Enable"};
-constexpr std::array<int, kOverviewColumns> kOverviewWidths{150, 30,  130, 130, 130,
-                                                            130, 100, 100, 80,  90};
-
-[[gnu::format(printf, 1, 2)]] QString Format(const char* format, ...) {
-  std::array<char, 64> buffer{};
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buffer.data(), buffer.size(), format, args);
-  va_end(args);
-  return QString::fromLatin1(buffer.data());
 }
 
 // "-C-p-N-": control enable, feed enable plus and minus; German writes the first part "-R-".
@@ -49,40 +42,131 @@ QString EnableText(uint32_t bits, bool german) {
   return s;
 }
 
+[[gnu::format(printf, 1, 2)]] QString Format(const char* format, ...) {
+  std::array<char, 64> buffer{};
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer.data(), buffer.size(), format, args);
+  va_end(args);
+  return QString::fromLatin1(buffer.data());
+}
+
+int PrimaryScreenHeight() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().height() : layout::kDesignHeight;
+}
+
+bool IsParameterPage(int page) {
+  return (page >= 3 && page <= kPageAuxilary) || page == kPageLinDef;
+}
+
+// Controls whose text is a label or caption rather than a value.
+bool CarriesCaption(const layout::Control& c) {
+  using layout::Kind;
+  const bool captionKind = c.kind == Kind::Text || c.kind == Kind::Button ||
+                           c.kind == Kind::ValueButton || c.kind == Kind::Check ||
+                           c.kind == Kind::Lamp;
+  return captionKind && (c.text != 0 || !c.literal.empty() || c.bind.src == layout::Src::AuxName);
+}
+
+QString CaptionOf(const QWidget* w) {
+  if (const auto* label = qobject_cast<const QLabel*>(w)) return label->text();
+  if (const auto* button = qobject_cast<const QAbstractButton*>(w)) return button->text();
+  return {};
+}
+
+void SetCaption(QWidget* w, const QString& text) {
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setText(text);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+    button->setText(text);
+  }
+}
+
+// Writes a value into its control; an unchanged text is left alone.
+void SetValueText(QWidget* w, const QString& text) {
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    if (edit->text() != text) edit->setText(text);
+  } else if (auto* label = qobject_cast<QLabel*>(w)) {
+    if (label->text() != text) label->setText(text);
+  } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+    combo->setEditText(text);
+  }
+}
+
 }  // namespace
 
-CAxtuneView::CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* parent)
-    : QTabWidget(parent), doc_(doc), strings_(strings) {
+CAxtuneView::CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* parent,
+                         ViewOptions options)
+    : QTabWidget(parent),
+      doc_(doc),
+      strings_(strings),
+      scale_(options.screenHeight > 0 ? options.screenHeight : PrimaryScreenHeight()),
+      fonts_(MakePageFonts(scale_)) {
+  // The tab pages stay empty: the controls are children of the view itself, above them.
+  for (int page = 0; page < kPageCount; ++page) addTab(new QWidget(this), QString());
+  CreatePages(options.factory ? options.factory : ControlFactory(CreateControl));
+  if (created_) InitialUpdate();
+  connect(this, &QTabWidget::currentChanged, this, [this](int index) { OnTabChildNotify(index); });
+}
+
+void CAxtuneView::CreatePages(const ControlFactory& factory) {
+  created_ = BuildPages(*this, scale_, factory, controls_);
+  if (!created_) return;
+  overview_ =
+      qobject_cast<QTreeWidget*>(ValueControl(kPageOverview, layout::ValueId::OverviewList));
+  UpdateVisibility();
+}
+
+void CAxtuneView::InitialUpdate() {
   // Tabs are 80 pixels wide; a caption that needs more widens its tab instead of being cut.
   tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { min-width: %1px; }").arg(kTabWidth));
   tabBar()->setUsesScrollButtons(true);
   tabBar()->setExpanding(false);
-  for (int page = 0; page < kPageCount; ++page) {
-    auto* widget = new QWidget(this);
-    if (page == kPageOverview) {
-      auto* layout = new QVBoxLayout(widget);
-      overview_ = new QTreeWidget(widget);
-      overview_->setRootIsDecorated(false);
-      overview_->setUniformRowHeights(true);
-      overview_->setColumnCount(kOverviewColumns);
-      QStringList headers;
-      for (const char* h : kOverviewHeaders) headers << QString::fromLatin1(h);
-      overview_->setHeaderLabels(headers);
-      for (int c = 0; c < kOverviewColumns; ++c) {
-        overview_->setColumnWidth(c, kOverviewWidths[static_cast<size_t>(c)]);
-      }
-      QFont mono = overview_->font();
-      mono.setFamily(QStringLiteral("Monospace"));
-      mono.setStyleHint(QFont::TypeWriter);
-      overview_->setFont(mono);
-      layout->addWidget(overview_);
-    }
-    addTab(widget, QString());
-  }
   nCurrentPage = 0;
   bRedisplay = false;
+  AssignFonts(controls_, fonts_);
   SetPageTexts();
-  connect(this, &QTabWidget::currentChanged, this, [this](int index) { OnTabChanged(index); });
+  UpdateVisibility();
+}
+
+void CAxtuneView::KeepListBelowTabs() {
+  // The list reaches up to 30 design units; where this platform's tab strip is taller (with
+  // the captions of the current language), the list starts below it so that it covers no tab.
+  if (!overview_) return;
+  QRect list = overview_->geometry();
+  const int strip = tabBar()->sizeHint().height();
+  if (list.top() < strip) {
+    list.setTop(strip);
+    overview_->setGeometry(list);
+  }
+}
+
+QSize CAxtuneView::sizeHint() const {
+  QRect extent;
+  for (const PageControl& c : controls_) extent |= c.widget->geometry();
+  const int margin = scale_.Px(10);
+  return {extent.right() + 1 + margin, extent.bottom() + 1 + margin};
+}
+
+layout::ViewInputs CAxtuneView::Inputs() const {
+  layout::ViewInputs in;
+  in.page = nCurrentPage;
+  in.lib = doc_.linkVersions.lib;
+  const model::RecordVersionTable& table = doc_.linkVersions.table;
+  in.axisRefLayout = table[0];
+  in.stParamLayout = table[2];
+  in.messageLogLayout = table[3];
+  const model::ParamRecord& p = doc_.params;
+  in.encoderType = p.EncoderType;
+  in.referenceMode = p.ReferenceMode;
+  in.driveType = p.DriveType;
+  in.profileType = p.ProfileType;
+  in.asymmetric = p.Asymmetric;
+  in.fileMode = bFileMode;
+  in.hasDevIo = doc_.axisRef.HasDevIo();
+  in.refFlag4 = doc_.axisRef.RefFlags[4];
+  return in;
 }
 
 void CAxtuneView::SetPageTexts() {
@@ -94,18 +178,85 @@ void CAxtuneView::SetPageTexts() {
     }
     setTabText(page, caption);
   }
+  KeepListBelowTabs();
+  const layout::ViewInputs in = Inputs();
+  for (const PageControl& c : controls_) {
+    const layout::Control& d = *c.def;
+    if (!CarriesCaption(d)) continue;
+    if (d.bind.src == layout::Src::AuxName) {
+      if (d.bind.no < doc_.auxNames.size()) {
+        SetCaption(c.widget, FromController(doc_.auxNames[d.bind.no]));
+      }
+      continue;
+    }
+    if (!d.literal.empty()) {
+      SetCaption(c.widget, FromUtf8(d.literal));
+      continue;
+    }
+    std::optional<uint32_t> id = layout::TextIdFor(d, in);
+    // A label that keeps its text starts with the text of its table entry.
+    if (!id && CaptionOf(c.widget).isEmpty()) id = d.text;
+    if (!id) continue;
+    SetCaption(c.widget, *id == 0 ? QString() : FromUtf8(strings_.Text(*id)));
+  }
+}
+
+void CAxtuneView::UpdateVisibility() {
+  const layout::ViewInputs in = Inputs();
+  for (const PageControl& c : controls_) {
+    const bool visible = layout::IsVisible(c.page, *c.def, in);
+    if (c.widget->isHidden() == visible) c.widget->setVisible(visible);
+  }
+}
+
+const PageControl* CAxtuneView::Find(int page, layout::Src src, uint16_t no, uint32_t bit) const {
+  for (const PageControl& c : controls_) {
+    const layout::Bind& b = c.def->bind;
+    if (c.page == page && b.src == src && b.no == no && b.bit == bit) return &c;
+  }
+  return nullptr;
+}
+
+QWidget* CAxtuneView::ParamControl(int page, uint16_t no, uint32_t bit) const {
+  const PageControl* c = Find(page, layout::Src::Param, no, bit);
+  if (!c) c = Find(page, layout::Src::Lin, no, bit);
+  return c ? c->widget : nullptr;
+}
+
+QWidget* CAxtuneView::ValueControl(int page, layout::ValueId value, uint32_t bit) const {
+  const PageControl* c = Find(page, layout::Src::Value, static_cast<uint16_t>(value), bit);
+  return c ? c->widget : nullptr;
+}
+
+QWidget* CAxtuneView::TypeNameControl(uint16_t no) const {
+  const PageControl* c = Find(kPageCommon, layout::Src::TypeName, no, 0);
+  return c ? c->widget : nullptr;
+}
+
+QWidget* CAxtuneView::TextControl(int page, uint32_t textId) const {
+  for (const PageControl& c : controls_) {
+    if (c.page == page && c.def->text == textId) return c.widget;
+  }
+  return nullptr;
+}
+
+QAbstractButton* CAxtuneView::Button(int id) const {
+  for (const PageControl& c : controls_) {
+    if (c.def->id == id) return qobject_cast<QAbstractButton*>(c.widget);
+  }
+  return nullptr;
 }
 
 void CAxtuneView::AddOverviewEntry(std::string_view name, const oxa::OxaAddr& addr,
                                    uint16_t number) {
-  if (listed_.size() >= axlink::kOverviewCapacity) return;
+  if (!overview_ || listed_.size() >= axlink::kOverviewCapacity) return;
   listed_.push_back(axlink::OverviewEntry{std::string(name), addr, number});
   auto* item = new QTreeWidgetItem(overview_);
   item->setText(0, FromController(name));
 }
 
 void CAxtuneView::ClearForLogout() {
-  overview_->clear();
+  if (overview_) overview_->clear();
   listed_.clear();
   nOverviewRow = 0;
   lastOverviewSelection_ = -1;
@@ -113,6 +264,9 @@ void CAxtuneView::ClearForLogout() {
   bUnsavedShown = false;
   doc_.ResetDocument();
   SetPageTexts();
+  // The pages show the reset records from the next tick on, not the values of the axis that
+  // was logged out.
+  bRedisplay = true;
 }
 
 bool CAxtuneView::LoadParameterFile(const std::string& path) {
@@ -137,8 +291,10 @@ void CAxtuneView::RefreshPages() {
   bRefreshBusy = true;
   tickCount_ = 0;
 
+  // A tab change during the tick shows its page at the next tick.
+  const int page = nCurrentPage;
   bool redraw = false;
-  if (nCurrentPage == kPageOverview) {
+  if (page == kPageOverview) {
     redraw = bRedisplay;
     bRedisplay = false;
     TakeOverviewSelection();
@@ -148,18 +304,51 @@ void CAxtuneView::RefreshPages() {
     if (nOverviewRow >= 1 && static_cast<size_t>(nOverviewRow) <= listed_.size() && resolver_) {
       list = resolver_(listed_[static_cast<size_t>(nOverviewRow - 1)]);
     }
-    redraw = doc_.RefreshAxisData(nCurrentPage, list ? &*list : nullptr) || bRedisplay;
+    redraw = doc_.RefreshAxisData(page, list ? &*list : nullptr) || bRedisplay;
     bRedisplay = false;
     bUnsavedShown = doc_.runtime.Unsaved;
   }
+  if (QWidget* name = ValueControl(layout::kFramePage, layout::ValueId::AxisName)) {
+    SetValueText(name, FromController(doc_.axisName));
+  }
+  ShowPage(page, redraw);
   if (redraw) {
     SetPageTexts();
-    update();
+    UpdateVisibility();
+    repaint();
   }
   bRefreshBusy = false;
 }
 
+void CAxtuneView::ShowPage(int page, bool redraw) {
+  if (page == kPageCommon) {
+    // The read-only fields on every tick, the edit parts of the type lists with a redraw.
+    ShowParameterValues(page, false);
+    if (redraw) ShowParameterValues(page, true);
+  } else if (redraw && IsParameterPage(page)) {
+    ShowParameterValues(page, false);
+  }
+}
+
+void CAxtuneView::ShowParameterValues(int page, bool typeLists) {
+  const layout::DisplayRecords records{doc_.params, doc_.lin, doc_.runtime};
+  const std::string_view undefined = strings_.Text(layout::kTextUndefined);
+  for (const PageControl& c : controls_) {
+    const layout::Control& d = *c.def;
+    if (c.page != page || (d.kind == layout::Kind::Combo) != typeLists) continue;
+    if (std::optional<bool> on = layout::ParamChecked(d, records)) {
+      if (auto* box = qobject_cast<QCheckBox*>(c.widget)) box->setChecked(*on);
+    } else if (std::optional<std::string> text = layout::ParamText(d, records, undefined)) {
+      // The file name is a controller (or file) text; the rest is ours.
+      const bool controllerText =
+          d.bind.src == layout::Src::Param && d.bind.no == model::kParamNoFileName;
+      SetValueText(c.widget, controllerText ? FromController(*text) : FromUtf8(*text));
+    }
+  }
+}
+
 void CAxtuneView::TakeOverviewSelection() {
+  if (!overview_) return;
   QTreeWidgetItem* item = overview_->currentItem();
   if (!item || !item->isSelected()) return;
   int index = overview_->indexOfTopLevelItem(item);
@@ -198,7 +387,7 @@ void CAxtuneView::RefreshOverview() {
 }
 
 void CAxtuneView::WriteOverviewRow(size_t row, bool current) {
-  QTreeWidgetItem* item = overview_->topLevelItem(static_cast<int>(row));
+  QTreeWidgetItem* item = overview_ ? overview_->topLevelItem(static_cast<int>(row)) : nullptr;
   if (!item) return;
   const model::RuntimeRecord& r = doc_.listRuntime;
   item->setText(1, current ? QStringLiteral("<") : QStringLiteral(" "));
@@ -212,13 +401,14 @@ void CAxtuneView::WriteOverviewRow(size_t row, bool current) {
   item->setText(9, EnableText(r.EnableBits, strings_.Language() == i18n::kGerman));
 }
 
-void CAxtuneView::OnTabChanged(int index) {
-  const int page = index < 0 ? 0 : index;
+void CAxtuneView::OnTabChildNotify(int selected) {
+  const int page = selected < 0 ? 0 : selected;
   if (nCurrentPage == page) return;
   bRedisplay = true;
   nCurrentPage = page;
   if (page == kPageOverview) nOverviewRow = 1;
-  update();
+  UpdateVisibility();
+  repaint();
 }
 
 void CAxtuneView::resizeEvent(QResizeEvent* event) {

@@ -1,8 +1,10 @@
 // The page view: a tab control with the twelve pages of the current axis, the overview list
 // that login fills, and the display tick (`RefreshPages`) that the main frame's timer drives.
 //
-// The pages' own controls are added by their pages; this class holds what every page shares:
-// the tab captions, the view flags, the overview list and its axis list, and the key command.
+// Every control of every page is a child of the view, created once from the page tables
+// (layout/PageTables.h) and placed in design units of the primary screen's height; switching
+// the tab only shows and hides controls (`UpdateVisibility`). Controls are found by what they
+// show: a parameter number (and bit), or a value of their own (layout::ValueId).
 #pragma once
 
 #include <QTabWidget>
@@ -11,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +22,13 @@
 #include "link/AxtuneDoc.h"
 #include "link/Select.h"
 #include "pages/KeyCommand.h"
+#include "pages/PageBuilder.h"
 #include "pages/entry/CommandPanel.h"
+#include "pages/layout/Design.h"
+#include "pages/layout/PageTables.h"
+#include "pages/layout/Visibility.h"
 
+class QAbstractButton;
 class QTreeWidget;
 
 namespace pages {
@@ -28,14 +36,14 @@ namespace pages {
 inline constexpr int kPageCommon = 0;
 inline constexpr int kPageOverview = 1;
 inline constexpr int kPageEncoder = 5;
+inline constexpr int kPageAuxilary = 8;
 inline constexpr int kPageLinTab = 10;
-inline constexpr int kPageCount = 12;
+inline constexpr int kPageLinDef = 11;
+inline constexpr int kPageCount = layout::kPageCount;
 // SelectAxis with this page reads every record.
 inline constexpr int kAllPages = 12;
 
-// String IDs of the tab captions, in tab order.
-inline constexpr std::array<uint32_t, kPageCount> kTabTextIds{
-    1000, 12000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 11000, 11001};
+using layout::kTabTextIds;
 // A tab caption holds at most this many characters.
 inline constexpr size_t kMaxTabText = 89;
 // Tabs are at least this wide, in pixels.
@@ -44,8 +52,12 @@ inline constexpr int kTabWidth = 80;
 inline constexpr int kTicksPerRefresh = 5;
 // The overview refresh handles at most this many rows per tick.
 inline constexpr size_t kOverviewRowsPerTick = 20;
-// Columns of the overview list.
-inline constexpr int kOverviewColumns = 10;
+
+// How the view is made; tests choose the screen height and make a control fail.
+struct ViewOptions {
+  int screenHeight = 0;    // pixels; 0: the primary screen's height
+  ControlFactory factory;  // null: CreateControl
+};
 
 class CAxtuneView : public QTabWidget, public IKeyCommand {
  public:
@@ -53,16 +65,30 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   using TargetResolver =
       std::function<std::optional<axlink::AxisTarget>(const axlink::OverviewEntry&)>;
 
-  CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* parent = nullptr);
+  CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* parent = nullptr,
+              ViewOptions options = {});
   // Removing the tabs at destruction is no tab change.
   ~CAxtuneView() override { blockSignals(true); }
   CAxtuneView(const CAxtuneView&) = delete;
   CAxtuneView& operator=(const CAxtuneView&) = delete;
 
+  // False when a control could not be created: the view is then unusable and the window that
+  // holds it must not open.
+  bool Created() const { return created_; }
+
   void SetTargetResolver(TargetResolver resolver) { resolver_ = std::move(resolver); }
 
-  // Tab captions (and later every label) in the current language.
+  // Every tab caption, label and button caption in the current language, with the captions
+  // that depend on the page and the axis types, and the auxiliary names of the document.
   void SetPageTexts();
+  // Shows or hides every control for the current page and axis configuration.
+  void UpdateVisibility();
+  // A reflected notification of the tab control: a real change of the selected tab (`selected`,
+  // -1 for none) requests a redisplay, restarts the overview at row 1, updates the visibility
+  // and repaints. Qt delivers it as the tab widget's currentChanged.
+  void OnTabChildNotify(int selected);
+  // What the visibility and text rules look at now.
+  layout::ViewInputs Inputs() const;
 
   // The overview list: one row per axis found at login, at most 256.
   void AddOverviewEntry(std::string_view name, const oxa::OxaAddr& addr, uint16_t number);
@@ -89,6 +115,26 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   const std::vector<axlink::OverviewEntry>& ListedAxes() const { return listed_; }
   CAxtuneDoc& Doc() { return doc_; }
 
+  // ---- The controls ----
+  const layout::DesignScale& Scale() const { return scale_; }
+  std::span<const PageControl> Controls() const { return controls_; }
+  // The control of `page` that shows parameter `no` (LinRecord settings by their numbers,
+  // AuxData[i] as 2001 + i, a JerkEnabled box by its bit; on the Common page the type lists
+  // by 1000, 1100, 1101 and 1300); null if there is none.
+  QWidget* ParamControl(int page, uint16_t no, uint32_t bit = 0) const;
+  // The control of `page` (layout::kFramePage for the frame rows) that shows `value`; lamps of
+  // a bit word by their mask, lamps of a row of bytes by their index.
+  QWidget* ValueControl(int page, layout::ValueId value, uint32_t bit = 0) const;
+  // The read-only field of the Common page that names the type with parameter number `no`.
+  QWidget* TypeNameControl(uint16_t no) const;
+  // The label or caption of `page` with string ID `textId` (the first one in row order).
+  QWidget* TextControl(int page, uint32_t textId) const;
+  // A button by its command ID (500 to 510, 520 to 523).
+  QAbstractButton* Button(int id) const;
+
+  // The view at its design size: every control inside, with a margin.
+  QSize sizeHint() const override;
+
   int32_t nCurrentPage = 0;
   bool bRedisplay = false;
   bool bFileMode = false;
@@ -101,7 +147,15 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void OnTabChanged(int index);
+  void CreatePages(const ControlFactory& factory);
+  void InitialUpdate();
+  void KeepListBelowTabs();
+  // The display tick's writing: the values of `page` in its controls; the parameter pages only
+  // with `redraw`, so that a value being typed is not overwritten.
+  void ShowPage(int page, bool redraw);
+  // The parameter values of `page`: the type lists' edit parts, or every other control.
+  void ShowParameterValues(int page, bool typeLists);
+  const PageControl* Find(int page, layout::Src src, uint16_t no, uint32_t bit) const;
   void RefreshOverview();
   void TakeOverviewSelection();
   bool IsCurrentAxis(const axlink::OverviewEntry& entry) const;
@@ -110,6 +164,11 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   CAxtuneDoc& doc_;
   i18n::StringTable& strings_;
   entry::CCommandPanel panel_{doc_};
+  // The primary screen's height, read once.
+  layout::DesignScale scale_;
+  PageFonts fonts_;
+  std::vector<PageControl> controls_;
+  bool created_ = false;
   TargetResolver resolver_;
   QTreeWidget* overview_ = nullptr;
   std::vector<axlink::OverviewEntry> listed_;

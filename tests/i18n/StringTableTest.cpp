@@ -1,4 +1,6 @@
 #include "i18n/StringTable.h"
+#include "pages/layout/PageTables.h"
+#include "pages/layout/TypeNames.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +36,12 @@ TEST(StringTable, EveryIdInUseHasATextInEveryLanguage) {
   };
   for (uint32_t id = 20002; id <= 20071; ++id) check(id);
   for (uint32_t id = 29990; id <= 29992; ++id) check(id);
+  // The page view: tabs, labels and captions, the texts that replace them, and "undefined".
+  for (uint32_t id : pages::layout::kTabTextIds) check(id);
+  for (const pages::layout::PlacedControl& p : pages::layout::AllControls()) {
+    if (p.control->text != 0) check(p.control->text);
+  }
+  for (uint32_t id : {10016u, 10029u, pages::layout::kTextUndefined}) check(id);
 }
 
 TEST(StringTable, EveryRowIsCompleteAndValidUtf8) {

@@ -1,0 +1,198 @@
+#include "pages/layout/Display.h"
+
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "model/LinFields.h"
+#include "pages/layout/PageTables.h"
+#include "pages/layout/TypeNames.h"
+
+namespace pages::layout {
+namespace {
+
+// snprintf into a buffer of the size the text needs: "%.6lf" of 1e308 takes over 300 digits.
+template <class... Args>
+std::string Print(const char* format, Args... args) {
+  std::array<char, 64> small{};
+  // The formats are the literals below; -Wformat-nonliteral cannot see through the template.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  const int n = std::snprintf(small.data(), small.size(), format, args...);
+  if (n < 0) return {};
+  if (static_cast<size_t>(n) < small.size())
+    return std::string(small.data(), static_cast<size_t>(n));
+  std::vector<char> big(static_cast<size_t>(n) + 1);
+  std::snprintf(big.data(), big.size(), format, args...);
+#pragma GCC diagnostic pop
+  return std::string(big.data(), static_cast<size_t>(n));
+}
+
+// The value of a numbered parameter as a double or an integer; AuxData[i] is 2001 + i.
+struct Number {
+  bool integral = false;
+  double real = 0;
+  int64_t integer = 0;
+  bool flag = false;
+  bool isFlag = false;
+};
+
+std::optional<Number> ParamNumber(const model::ParamRecord& r, uint16_t no) {
+  if (no >= kParamNoAuxFirst && no < kParamNoAuxFirst + kAuxValues) {
+    return Number{false, r.AuxData[no - kParamNoAuxFirst], 0, false, false};
+  }
+  const model::ParamField* f = model::FindParamField(no);
+  if (!f) return std::nullopt;
+  Number n;
+  switch (f->type) {
+    case model::ParamType::Real:
+      n.real = f->Ref<double>(r);
+      return n;
+    case model::ParamType::Int16:
+      n.integral = true;
+      n.integer = f->Ref<int16_t>(r);
+      return n;
+    case model::ParamType::UInt16:
+      n.integral = true;
+      n.integer = f->Ref<uint16_t>(r);
+      return n;
+    case model::ParamType::Int32:
+      n.integral = true;
+      n.integer = f->Ref<int32_t>(r);
+      return n;
+    case model::ParamType::Bool:
+      n.isFlag = true;
+      n.flag = f->Ref<bool>(r);
+      return n;
+    case model::ParamType::Text:
+    case model::ParamType::RealArray:
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<Number> LinNumber(const model::LinRecord& r, uint16_t no) {
+  const model::LinField* f = model::FindLinField(no);
+  if (!f) return std::nullopt;
+  Number n;
+  switch (f->type) {
+    case model::ParamType::Real:
+      n.real = f->Ref<double>(r);
+      return n;
+    case model::ParamType::Int16:
+      n.integral = true;
+      n.integer = f->Ref<int16_t>(r);
+      return n;
+    case model::ParamType::Bool:
+      n.isFlag = true;
+      n.flag = f->Ref<bool>(r);
+      return n;
+    default:
+      return std::nullopt;
+  }
+}
+
+std::string FormatNumber(Fmt fmt, const Number& n) {
+  return n.integral ? FormatInteger(fmt, n.integer) : FormatReal(fmt, n.real);
+}
+
+}  // namespace
+
+std::string FormatReal(Fmt fmt, double v) {
+  switch (fmt) {
+    case Fmt::Real6:
+      return Print("%.6lf", v);
+    case Fmt::Real3x6:
+      return Print("%3.6lf", v);
+    case Fmt::Real3:
+      return Print("%.3lf", v);
+    case Fmt::Real1:
+      return Print("%.1lf", v);
+    case Fmt::Percent6:
+      return Print("%.6lf", v * 100.0);
+    case Fmt::Percent3x6:
+      return Print("%3.6lf", v * 100.0);
+    case Fmt::Percent1:
+      return Print("%.1lf", v * 100.0);
+    case Fmt::PercentSign2:
+      return Print("%.2lf%%", v * 100.0);
+    case Fmt::Millis3:
+      return Print("%.3lf", v * 1000.0);
+    default:
+      return Print("%.6lf", v);
+  }
+}
+
+std::string FormatInteger(Fmt fmt, int64_t v) {
+  const auto pattern = static_cast<unsigned long>(static_cast<uint32_t>(v));
+  switch (fmt) {
+    case Fmt::Hex8:
+      return Print("%08lX", pattern);
+    case Fmt::Long1:
+      return Print("%1ld", static_cast<long>(v));
+    case Fmt::ErrorCode:
+      return Print("%ld(0x%lX)", static_cast<long>(v), pattern);
+    case Fmt::Hex4:
+      return Print("%04lX", pattern);
+    case Fmt::Int:
+    case Fmt::Long:
+    default:
+      return Print("%ld", static_cast<long>(v));
+  }
+}
+
+std::optional<std::string> ParamText(const Control& c, const DisplayRecords& records,
+                                     std::string_view undefined) {
+  if (c.kind == Kind::Check || c.kind == Kind::Lamp) return std::nullopt;
+  switch (c.bind.src) {
+    case Src::Param: {
+      if (c.bind.no == model::kParamNoFileName) {
+        return std::string(model::FileNameText(records.params));
+      }
+      if (c.kind == Kind::Combo) {
+        // The edit part of a type list shows the name of the stored value.
+        Control name = c;
+        name.bind.src = Src::TypeName;
+        return ParamText(name, records, undefined);
+      }
+      const std::optional<Number> n = ParamNumber(records.params, c.bind.no);
+      if (!n || n->isFlag) return std::nullopt;
+      return FormatNumber(c.fmt, *n);
+    }
+    case Src::Lin: {
+      const std::optional<Number> n = LinNumber(records.lin, c.bind.no);
+      if (!n || n->isFlag) return std::nullopt;
+      return FormatNumber(c.fmt, *n);
+    }
+    case Src::TypeName: {
+      const std::optional<Number> n = ParamNumber(records.params, c.bind.no);
+      if (!n || !n->integral) return std::nullopt;
+      std::optional<std::string> name = TypeName(c.bind.no, static_cast<int>(n->integer));
+      return name ? *name : std::string(undefined);
+    }
+    case Src::Value:
+      if (c.bind.Value() == ValueId::EncoderInfo1)
+        return FormatReal(c.fmt, records.runtime.EncoderInfo1);
+      if (c.bind.Value() == ValueId::EncoderInfo2)
+        return FormatReal(c.fmt, records.runtime.EncoderInfo2);
+      return std::nullopt;
+    case Src::None:
+    case Src::AuxName:
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<bool> ParamChecked(const Control& c, const DisplayRecords& records) {
+  if (c.kind != Kind::Check) return std::nullopt;
+  std::optional<Number> n;
+  if (c.bind.src == Src::Param) n = ParamNumber(records.params, c.bind.no);
+  if (c.bind.src == Src::Lin) n = LinNumber(records.lin, c.bind.no);
+  if (!n) return std::nullopt;
+  if (n->isFlag) return n->flag;
+  // A bit of a word: JerkEnabled's four boxes.
+  if (n->integral && c.bind.bit != 0) return (static_cast<uint64_t>(n->integer) & c.bind.bit) != 0;
+  return std::nullopt;
+}
+
+}  // namespace pages::layout
