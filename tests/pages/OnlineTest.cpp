@@ -1,5 +1,5 @@
-// The online pages without widgets: values, names, lamps and I/O rows from the records, and the
-// overview columns.
+// The online pages and the characteristic chart without widgets: values, names, lamps and I/O
+// rows from the records, the overview columns, and what the chart draws.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "oxa/Bytes.h"
+#include "pages/layout/Characteristic.h"
 #include "pages/layout/OnlineDisplay.h"
 #include "pages/layout/PageTables.h"
 
@@ -174,6 +175,115 @@ TEST(OnlineDisplay, IoRowsByEncoderAndDriveType) {
       EXPECT_EQ(OnlineText(control, r.View(), ""), c.text) << c.what;
     }
   }
+}
+
+// ---- The characteristic chart ----
+
+model::LinRecord Table(std::initializer_list<std::pair<double, double>> points) {
+  model::LinRecord lin;
+  size_t i = 0;
+  for (const auto& [output, value] : points) {
+    lin.LinTabOutput[i] = output;
+    lin.LinTabValue[i] = value;
+    ++i;
+  }
+  lin.LinSamples = static_cast<int16_t>(points.size());
+  return lin;
+}
+
+TEST(Characteristic, FullScaleAndItsLabels) {
+  const struct {
+    double m;
+    double step;
+    double full;
+    std::vector<std::string> above;  // k = 1 to 10
+    std::string belowFirst;
+  } cases[] = {
+      {37.2, 1, 37, {"4", "7", "11", "15", "19", "22", "26", "30", "33", "37"}, "-4"},
+      {0.8,
+       0.01,
+       0.8,
+       {"0.1", "0.2", "0.2", "0.3", "0.4", "0.5", "0.6", "0.6", "0.7", "0.8"},
+       "-0.1"},
+      {0, 0.01, 0, std::vector<std::string>(10, "0.0"), "0.0"},
+      {12345, 1000, 12000, {"1200", "2400"}, "-1200"},
+  };
+  for (const auto& c : cases) {
+    const FullScale s = ComputeFullScale(Table({{-1, -c.m / 2}, {0, 0}, {1, c.m}}));
+    EXPECT_EQ(s.step, c.step) << c.m;
+    EXPECT_NEAR(s.full, c.full, 1e-12) << c.m;
+    for (size_t k = 0; k < c.above.size(); ++k) {
+      EXPECT_EQ(ValueLabel(s.full, static_cast<int>(k) + 1), c.above[k]) << c.m << " " << k;
+    }
+    EXPECT_EQ(ValueLabel(s.full, -1), c.belowFirst) << c.m;
+  }
+  EXPECT_EQ(PercentLabel(1), "  10");
+  EXPECT_EQ(PercentLabel(-10), "-100");
+}
+
+TEST(Characteristic, ZeroPointAndBranches) {
+  model::LinRecord longFile = Table({{-1, -1}, {0, 0}, {0.5, 1}});
+  longFile.LinSamples = 32767;
+  for (size_t i = 3; i < model::kLinTabPoints; ++i)
+    longFile.LinTabOutput[i] = 0.5 + 0.001 * static_cast<double>(i);
+  const struct {
+    const char* what;
+    model::LinRecord lin;
+    std::optional<size_t> zero;
+    std::vector<size_t> positive;
+    std::vector<size_t> negative;
+  } cases[] = {
+      {"rising", Table({{-1, -5}, {-0.5, -2}, {0, 0}, {0.5, 2}, {1, 5}}), 2, {2, 3, 4}, {2, 1, 0}},
+      {"stops rising at 4",
+       Table({{-1, -5}, {0, 0}, {0.4, 2}, {0.8, 4}, {0.6, 3}, {1, 5}}),
+       1,
+       {1, 2, 3},
+       {1, 0}},
+      {"leading points skipped", Table({{0.3, 9}, {-1, -5}, {0, 0}, {1, 5}}), 2, {2, 3}, {2, 1}},
+      {"no zero point", Table({{-1, -5}, {-0.5, -2}}), std::nullopt, {}, {}},
+      {"full scale 0", Table({{-1, 0}, {0, 0}, {1, 0}}), std::nullopt, {}, {}},
+      {"one point", Table({{0, 1}}), std::nullopt, {}, {}},
+      {"not a number ends a branch",
+       Table({{-1, -5}, {0, 0}, {0.5, std::nan("")}, {1, 5}}),
+       1,
+       {1},
+       {1, 0}},
+  };
+  for (const auto& c : cases) {
+    const CurveIndices curve = FindCurve(c.lin);
+    EXPECT_EQ(curve.zero, c.zero) << c.what;
+    EXPECT_EQ(curve.positive, c.positive) << c.what;
+    EXPECT_EQ(curve.negative, c.negative) << c.what;
+  }
+  // A file that claims 32767 points gives the table's 100.
+  EXPECT_EQ(ChartPoints(longFile), model::kLinTabPoints);
+  EXPECT_EQ(FindCurve(longFile).positive.back(), model::kLinTabPoints - 1);
+}
+
+TEST(Characteristic, FrameAndPlanInPixels) {
+  // 768 lines: top 37 + 27, bottom 3 * (30 + 2 * 37) + 2 * 52 + 168.
+  const ChartFrame f = MakeChartFrame(DesignScale(768), 0, 0, 1001);
+  EXPECT_EQ(f.top, 64);
+  EXPECT_EQ(f.bottom, 584);
+  EXPECT_EQ(f.cx, 500);
+  EXPECT_EQ(f.cy, 324);
+  EXPECT_EQ(f.sx, 450);
+  EXPECT_EQ(f.sy, 234);
+  EXPECT_EQ(f.At(1, -1), (ChartPoint{950, 558}));
+  EXPECT_EQ(f.At(-0.5, 1e300), (ChartPoint{275, 324 - 1000000}));
+
+  const auto ops = PlanCharacteristic(f, Table({{-1, -10}, {0, 0}, {1, 10}}));
+  const auto count = [&](ChartOp::Kind kind) {
+    return std::count_if(ops.begin(), ops.end(),
+                         [kind](const ChartOp& o) { return o.kind == kind; });
+  };
+  EXPECT_EQ(count(ChartOp::Kind::Line), 2 + 40 + 4);
+  EXPECT_EQ(count(ChartOp::Kind::Text), 2 + 40);
+  EXPECT_EQ(count(ChartOp::Kind::Mark), 1 + 4);
+  // The axes come first, the curve last.
+  EXPECT_EQ(ops[0].pen, ChartPen::Axis);
+  EXPECT_EQ(ops.back().a, f.At(-1, -1));
+  EXPECT_EQ(PlanCharacteristic(f, Table({{0, 1}})).size(), 2u + 2u + 80u);
 }
 
 }  // namespace
