@@ -226,11 +226,9 @@ std::string Bits8(uint8_t v) {
   return s;
 }
 
-std::string IoText(const Control& c, const OnlineRecords& r) {
-  const std::optional<IoSource> s = IoSourceFor(c.bind.Value(), r);
-  if (!s) return {};
-  const std::span<const uint8_t> image = model::IoBytes(r.io, s->record);
-  const size_t at = s->offset;
+std::string IoText(const Control& c, const IoSource& s, const OnlineRecords& r) {
+  const std::span<const uint8_t> image = model::IoBytes(r.io, s.record);
+  const size_t at = s.offset;
   Fmt fmt = c.fmt;
   // A drive-device encoder's drive state comes as four bytes.
   if (c.bind.Value() == ValueId::DevInDriveState && In(r.encoderType, {7, 24})) {
@@ -250,7 +248,7 @@ std::string IoText(const Control& c, const OnlineRecords& r) {
       return Printf("%5d %5d", static_cast<int>(ImageValue(image, at + 2, W::U16)),
                     static_cast<int>(ImageValue(image, at, W::U16)));
     default:
-      return FormatInteger(fmt, ImageValue(image, at, s->type));
+      return FormatInteger(fmt, ImageValue(image, at, s.type));
   }
 }
 
@@ -259,7 +257,7 @@ std::optional<std::string> IoValueText(const Control& c, const OnlineRecords& r)
   if (!s) return std::nullopt;
   switch (WrittenFor(*s, r)) {
     case Written::Value:
-      return IoText(c, r);
+      return IoText(c, *s, r);
     case Written::Empty:
       return std::string();
     case Written::Kept:
