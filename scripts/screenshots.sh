@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Renders the main window under Xvfb, logged in to the emulated demo plant with an axis selected,
 # into docs/screenshots/: every page in English on screens 768 and 1080 pixels high (the pages
-# scale with the screen height), and the Global page in German and in Chinese. Needs the build of
+# scale with the screen height), the I/O page of an axis with terminal images, and the Global
+# page in German and in Chinese. Two axes of the plant move slowly meanwhile. Needs the build of
 # scripts/demo.sh (or BUILD_DIR) and the packages of scripts/install-deps.sh (xvfb,
 # fonts-liberation2, fonts-noto-cjk).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${BUILD_DIR:-build/default}
-if [ ! -x "$build/src/app/axtune" ] || [ ! -x "$build/sim/valdor-sim" ]; then
+if [ ! -x "$build/src/app/axtune" ] || [ ! -x "$build/sim/valdor-sim" ] ||
+  [ ! -x "$build/tools/cli/axtune-cli" ]; then
   cmake --preset default
-  cmake --build --preset default --target valdor-sim axtune
+  cmake --build --preset default --target valdor-sim axtune axtune-cli
   build=build/default
 fi
 
@@ -21,11 +23,16 @@ out=docs/screenshots
 mkdir -p "$out"
 rm -f "$out"/*.png
 
-# shot SCREEN LANGUAGE PAGE FILE: the axis "Clamp left" (library V3.0.35) on page PAGE.
+# The Online and Overview pages show axes on their way: "Clamp left" up, "Feed table" down.
+"$build/tools/cli/axtune-cli" move --port 851 --axis 1 --position 480 --velocity 1 >/dev/null
+"$build/tools/cli/axtune-cli" move --port 851 --axis 3 --position 20 --velocity 1 >/dev/null
+
+# shot SCREEN LANGUAGE PAGE FILE [AXIS]: the axis AXIS (default "Clamp left", library V3.0.35,
+# device images) on page PAGE.
 shot() {
-  local screen=$1 lang=$2 page=$3 file=$4
+  local screen=$1 lang=$2 page=$3 file=$4 axis=${5:-Clamp left}
   xvfb-run -a -s "-screen 0 ${screen}x24" \
-    "$build/src/app/axtune" --login --select "Clamp left" --language "$lang" --page "$page" \
+    "$build/src/app/axtune" --login --select "$axis" --language "$lang" --page "$page" \
     --wait 1500 --screenshot "$out/$file"
   echo "screenshots: $out/$file"
 }
@@ -36,6 +43,9 @@ for page in "${!names[@]}"; do
   shot 1366x768 en "$page" "page$n-${names[$page]}-768.png"
   shot 1920x1080 en "$page" "page$n-${names[$page]}-1080.png"
 done
+# "Press ram" (library V2.1.6) has the terminal images.
+shot 1366x768 en 9 page09-io-terminal-768.png "Press ram"
+shot 1920x1080 en 9 page09-io-terminal-1080.png "Press ram"
 shot 1920x1080 de 3 page03-global-de.png
 shot 1920x1080 zh 3 page03-global-zh.png
 rm -rf "$work"

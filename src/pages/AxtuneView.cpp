@@ -10,11 +10,11 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTreeWidget>
-#include <cstdarg>
-#include <cstdio>
 
 #include "files/ParamFile.h"
+#include "pages/Chart.h"
 #include "pages/layout/Display.h"
+#include "pages/layout/OnlineDisplay.h"
 #include "pages/layout/TypeNames.h"
 
 namespace pages {
@@ -27,28 +27,6 @@ QString FromUtf8(std::string_view text) {
 // Controller texts are single-byte (Latin-1).
 QString FromController(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// "-C-p-N-": control enable, feed enable plus and minus; German writes the first part "-R-".
-QString EnableText(uint32_t bits, bool german) {
-  QString s;
-  if (german) {
-    s += (bits & 1u) ? "-R-" : "-r-";
-  } else {
-    s += (bits & 1u) ? "-C-" : "-c-";
-  }
-  s += (bits & 2u) ? "P-" : "p-";
-  s += (bits & 4u) ? "N-" : "n-";
-  return s;
-}
-
-[[gnu::format(printf, 1, 2)]] QString Format(const char* format, ...) {
-  std::array<char, 64> buffer{};
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buffer.data(), buffer.size(), format, args);
-  va_end(args);
-  return QString::fromLatin1(buffer.data());
 }
 
 int PrimaryScreenHeight() {
@@ -106,7 +84,12 @@ CAxtuneView::CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* p
   // The tab pages stay empty: the controls are children of the view itself, above them.
   for (int page = 0; page < kPageCount; ++page) addTab(new QWidget(this), QString());
   CreatePages(options.factory ? options.factory : ControlFactory(CreateControl));
-  if (created_) InitialUpdate();
+  if (created_) {
+    // The chart lies over the tab pages and under every control.
+    chart_ = new CCharacteristicChart(scale_, this);
+    chart_->stackUnder(controls_.front().widget);
+    InitialUpdate();
+  }
   connect(this, &QTabWidget::currentChanged, this, [this](int index) { OnTabChildNotify(index); });
 }
 
@@ -207,6 +190,7 @@ void CAxtuneView::UpdateVisibility() {
     const bool visible = layout::IsVisible(c.page, *c.def, in);
     if (c.widget->isHidden() == visible) c.widget->setVisible(visible);
   }
+  if (chart_) chart_->SetShown(nCurrentPage == kPageLinTab);
 }
 
 const PageControl* CAxtuneView::Find(int page, layout::Src src, uint16_t no, uint32_t bit) const {
@@ -315,6 +299,7 @@ void CAxtuneView::RefreshPages() {
   if (redraw) {
     SetPageTexts();
     UpdateVisibility();
+    if (page == kPageLinTab && chart_) chart_->DrawCharacteristic(doc_.lin);
     repaint();
   }
   bRefreshBusy = false;
@@ -328,6 +313,7 @@ void CAxtuneView::ShowPage(int page, bool redraw) {
   } else if (redraw && IsParameterPage(page)) {
     ShowParameterValues(page, false);
   }
+  if (page == kPageCommon || page == kPageOnline || page == kPageIo) ShowOnlineValues(page, redraw);
 }
 
 void CAxtuneView::ShowParameterValues(int page, bool typeLists) {
@@ -343,6 +329,27 @@ void CAxtuneView::ShowParameterValues(int page, bool typeLists) {
       const bool controllerText =
           d.bind.src == layout::Src::Param && d.bind.no == model::kParamNoFileName;
       SetValueText(c.widget, controllerText ? FromController(*text) : FromUtf8(*text));
+    }
+  }
+}
+
+void CAxtuneView::ShowOnlineValues(int page, bool redraw) {
+  const model::ParamRecord& p = doc_.params;
+  const layout::OnlineRecords records{doc_.runtime,    doc_.axisRef,  doc_.io,
+                                      doc_.messageLog, p.EncoderType, p.DriveType};
+  const std::string_view undefined = strings_.Text(layout::kTextUndefined);
+  for (const PageControl& c : controls_) {
+    if (c.page != page) continue;
+    const layout::Control& d = *c.def;
+    if (std::optional<bool> lit = layout::OnlineLit(d, records)) {
+      if (auto* lamp = qobject_cast<QCheckBox*>(c.widget)) lamp->setChecked(*lit);
+    } else if (d.fmt == layout::Fmt::Lines) {
+      if (!redraw) continue;
+      if (std::optional<std::string> lines = layout::OnlineText(d, records, undefined)) {
+        SetValueText(c.widget, FromController(*lines));
+      }
+    } else if (std::optional<std::string> text = layout::OnlineText(d, records, undefined)) {
+      SetValueText(c.widget, FromUtf8(*text));
     }
   }
 }
@@ -389,16 +396,11 @@ void CAxtuneView::RefreshOverview() {
 void CAxtuneView::WriteOverviewRow(size_t row, bool current) {
   QTreeWidgetItem* item = overview_ ? overview_->topLevelItem(static_cast<int>(row)) : nullptr;
   if (!item) return;
-  const model::RuntimeRecord& r = doc_.listRuntime;
-  item->setText(1, current ? QStringLiteral("<") : QStringLiteral(" "));
-  item->setText(2, Format("%12.6lf", r.ActualPos));
-  item->setText(3, Format("%12.6lf", r.TargetPos));
-  item->setText(4, Format("%12.6lf", r.Lag));
-  item->setText(5, Format("%12.6lf", r.Distance));
-  item->setText(6, Format("%9.3lf", r.ActualVelo));
-  item->setText(7, Format("%9.3lf", r.SetpointVeloRatio * r.ReferenceVelo));
-  item->setText(8, Format("0x%04X", static_cast<uint32_t>(r.ErrorCode)));
-  item->setText(9, EnableText(r.EnableBits, strings_.Language() == i18n::kGerman));
+  const std::array<std::string, layout::kOverviewValueColumns> columns =
+      layout::OverviewColumns(doc_.listRuntime, current, strings_.Language() == i18n::kGerman);
+  for (size_t i = 0; i < columns.size(); ++i) {
+    item->setText(static_cast<int>(i + 1), FromUtf8(columns[i]));
+  }
 }
 
 void CAxtuneView::OnTabChildNotify(int selected) {

@@ -33,10 +33,14 @@ class QTreeWidget;
 
 namespace pages {
 
+class CCharacteristicChart;
+
 inline constexpr int kPageCommon = 0;
 inline constexpr int kPageOverview = 1;
+inline constexpr int kPageOnline = 2;
 inline constexpr int kPageEncoder = 5;
 inline constexpr int kPageAuxilary = 8;
+inline constexpr int kPageIo = 9;
 inline constexpr int kPageLinTab = 10;
 inline constexpr int kPageLinDef = 11;
 inline constexpr int kPageCount = layout::kPageCount;
@@ -112,6 +116,8 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   void RequestRedisplay() override { bRedisplay = true; }
 
   QTreeWidget* OverviewList() const { return overview_; }
+  // The characteristic chart of the LinTab page.
+  CCharacteristicChart* Chart() const { return chart_; }
   const std::vector<axlink::OverviewEntry>& ListedAxes() const { return listed_; }
   CAxtuneDoc& Doc() { return doc_; }
 
@@ -155,6 +161,9 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   void ShowPage(int page, bool redraw);
   // The parameter values of `page`: the type lists' edit parts, or every other control.
   void ShowParameterValues(int page, bool typeLists);
+  // The runtime values, names and lamps of the Common, Online or I/O page; the message box only
+  // with `redraw`.
+  void ShowOnlineValues(int page, bool redraw);
   const PageControl* Find(int page, layout::Src src, uint16_t no, uint32_t bit) const;
   void RefreshOverview();
   void TakeOverviewSelection();
@@ -171,6 +180,7 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   bool created_ = false;
   TargetResolver resolver_;
   QTreeWidget* overview_ = nullptr;
+  CCharacteristicChart* chart_ = nullptr;
   std::vector<axlink::OverviewEntry> listed_;
   int tickCount_ = 0;
   int lastOverviewSelection_ = -1;

@@ -1,32 +1,12 @@
 #include "pages/layout/Display.h"
 
-#include <array>
-#include <cstdio>
-#include <vector>
-
 #include "model/LinFields.h"
 #include "pages/layout/PageTables.h"
+#include "pages/layout/Printf.h"
 #include "pages/layout/TypeNames.h"
 
 namespace pages::layout {
 namespace {
-
-// snprintf into a buffer of the size the text needs: "%.6lf" of 1e308 takes over 300 digits.
-template <class... Args>
-std::string Print(const char* format, Args... args) {
-  std::array<char, 64> small{};
-  // The formats are the literals below; -Wformat-nonliteral cannot see through the template.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  const int n = std::snprintf(small.data(), small.size(), format, args...);
-  if (n < 0) return {};
-  if (static_cast<size_t>(n) < small.size())
-    return std::string(small.data(), static_cast<size_t>(n));
-  std::vector<char> big(static_cast<size_t>(n) + 1);
-  std::snprintf(big.data(), big.size(), format, args...);
-#pragma GCC diagnostic pop
-  return std::string(big.data(), static_cast<size_t>(n));
-}
 
 // The value of a numbered parameter as a double or an integer; AuxData[i] is 2001 + i.
 struct Number {
@@ -101,25 +81,25 @@ std::string FormatNumber(Fmt fmt, const Number& n) {
 std::string FormatReal(Fmt fmt, double v) {
   switch (fmt) {
     case Fmt::Real6:
-      return Print("%.6lf", v);
+      return Printf("%.6lf", v);
     case Fmt::Real3x6:
-      return Print("%3.6lf", v);
+      return Printf("%3.6lf", v);
     case Fmt::Real3:
-      return Print("%.3lf", v);
+      return Printf("%.3lf", v);
     case Fmt::Real1:
-      return Print("%.1lf", v);
+      return Printf("%.1lf", v);
     case Fmt::Percent6:
-      return Print("%.6lf", v * 100.0);
+      return Printf("%.6lf", v * 100.0);
     case Fmt::Percent3x6:
-      return Print("%3.6lf", v * 100.0);
+      return Printf("%3.6lf", v * 100.0);
     case Fmt::Percent1:
-      return Print("%.1lf", v * 100.0);
+      return Printf("%.1lf", v * 100.0);
     case Fmt::PercentSign2:
-      return Print("%.2lf%%", v * 100.0);
+      return Printf("%.2lf%%", v * 100.0);
     case Fmt::Millis3:
-      return Print("%.3lf", v * 1000.0);
+      return Printf("%.3lf", v * 1000.0);
     default:
-      return Print("%.6lf", v);
+      return Printf("%.6lf", v);
   }
 }
 
@@ -127,17 +107,17 @@ std::string FormatInteger(Fmt fmt, int64_t v) {
   const auto pattern = static_cast<unsigned long>(static_cast<uint32_t>(v));
   switch (fmt) {
     case Fmt::Hex8:
-      return Print("%08lX", pattern);
+      return Printf("%08lX", pattern);
     case Fmt::Long1:
-      return Print("%1ld", static_cast<long>(v));
+      return Printf("%1ld", static_cast<long>(v));
     case Fmt::ErrorCode:
-      return Print("%ld(0x%lX)", static_cast<long>(v), pattern);
+      return Printf("%ld(0x%lX)", static_cast<long>(v), pattern);
     case Fmt::Hex4:
-      return Print("%04lX", pattern);
+      return Printf("%04lX", pattern);
     case Fmt::Int:
     case Fmt::Long:
     default:
-      return Print("%ld", static_cast<long>(v));
+      return Printf("%ld", static_cast<long>(v));
   }
 }
 
