@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "TempDir.h"
+#include "common/TempDir.h"
 #include "journal/Journal.h"
 #include "journal/Recorder.h"
 #include "link/DocSession.h"

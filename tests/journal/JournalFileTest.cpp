@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "TempDir.h"
+#include "common/TempDir.h"
 #include "journal/Csv.h"
 #include "journal/Format.h"
 #include "journal/Journal.h"
