@@ -31,6 +31,7 @@ CJournalHook::~CJournalHook() {
 }
 
 void CJournalHook::ShowDialog(QWidget* parent, std::function<QString()> chooseExportFile) {
+  writer_.Flush();
   CJournalDialog dialog(writer_.Dir(), strings_, parent, std::move(chooseExportFile));
   dialog.exec();
 }

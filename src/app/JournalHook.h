@@ -27,6 +27,9 @@ class CJournalHook {
   void SetRoute(const std::string& route) { recorder_.SetRoute(route); }
   const std::string& Dir() const { return writer_.Dir(); }
 
+  // Writes the result of the last request if it is still held back (the window's timer).
+  void Flush() { writer_.Flush(); }
+
   // Shows the journal; `chooseExportFile` as for CJournalDialog.
   void ShowDialog(QWidget* parent, std::function<QString()> chooseExportFile = {});
 

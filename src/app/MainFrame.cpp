@@ -233,6 +233,7 @@ void CMainFrame::UpdateStatus() {
 void CMainFrame::OnTimer() {
   keyFilter_->OnTimer();
   view_->RefreshPages();
+  journal_->Flush();
   fileState_ = view_->bUnsavedShown ? kUnsavedText : "";
   UpdateStatus();
 }

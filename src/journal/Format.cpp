@@ -1,5 +1,6 @@
 #include "journal/Format.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -43,12 +44,14 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
-void PutString(std::string& out, std::string_view text) {
-  const std::string utf8 = ToUtf8(text);
-  out += '"';
-  for (const char ch : utf8) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (ch) {
+void PutEscaped(std::string& out, std::string_view utf8) {
+  size_t run = 0;  // start of the characters that go out as they are
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c >= 0x20 && c != '"' && c != '\\' && c != 0x7F) continue;
+    out.append(utf8.data() + run, i - run);
+    run = i + 1;
+    switch (c) {
       case '"':
         out += "\\\"";
         break;
@@ -64,15 +67,22 @@ void PutString(std::string& out, std::string_view text) {
       case '\t':
         out += "\\t";
         break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          std::array<char, 8> esc{};
-          std::snprintf(esc.data(), esc.size(), "\\u%04x", c);
-          out += esc.data();
-        } else {
-          out += ch;
-        }
+      default: {
+        static constexpr char kHex[] = "0123456789abcdef";
+        const char esc[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+        out.append(esc, sizeof esc);
+      }
     }
+  }
+  out.append(utf8.data() + run, utf8.size() - run);
+}
+
+void PutString(std::string& out, std::string_view text) {
+  out += '"';
+  if (IsUtf8(text)) {
+    PutEscaped(out, text);
+  } else {
+    PutEscaped(out, Latin1ToUtf8(text));
   }
   out += '"';
 }
@@ -83,12 +93,6 @@ void PutNumber(std::string& out, std::optional<double> v) {
     return;
   }
   out += FormatNumber(*v);
-}
-
-void PutKey(std::string& out, std::string_view key) {
-  out += '"';
-  out += key;
-  out += "\":";
 }
 
 template <class T>
@@ -244,6 +248,16 @@ void CivilFromDays(int64_t days, int64_t& y, unsigned& m, unsigned& d) {
 
 namespace {
 
+// Appends `v` as `width` decimal digits (v >= 0, fits the width).
+void PutDigits(std::string& out, int64_t v, int width) {
+  char buf[8];
+  for (int i = width - 1; i >= 0; --i) {
+    buf[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  out.append(buf, static_cast<size_t>(width));
+}
+
 // "YYYY-MM-DD<sep>HH:MM:SS" of a time in ms, and the milliseconds left over.
 std::string FormatCivil(int64_t ms, char sep, int64_t& msOfSecond) {
   int64_t days = ms / kMsPerDay;
@@ -257,11 +271,20 @@ std::string FormatCivil(int64_t ms, char sep, int64_t& msOfSecond) {
   CivilFromDays(days, y, m, d);
   const auto sec = rest / 1000;
   msOfSecond = rest % 1000;
-  std::array<char, 48> buf{};
-  std::snprintf(buf.data(), buf.size(), "%04lld-%02u-%02u%c%02lld:%02lld:%02lld",
-                static_cast<long long>(y), m, d, sep, static_cast<long long>(sec / 3600),
-                static_cast<long long>(sec / 60 % 60), static_cast<long long>(sec % 60));
-  return buf.data();
+  std::string out;
+  out.reserve(24);
+  PutDigits(out, std::clamp<int64_t>(y, 0, 9999), 4);
+  out += '-';
+  PutDigits(out, m, 2);
+  out += '-';
+  PutDigits(out, d, 2);
+  out += sep;
+  PutDigits(out, sec / 3600, 2);
+  out += ':';
+  PutDigits(out, sec / 60 % 60, 2);
+  out += ':';
+  PutDigits(out, sec % 60, 2);
+  return out;
 }
 
 }  // namespace
@@ -269,9 +292,10 @@ std::string FormatCivil(int64_t ms, char sep, int64_t& msOfSecond) {
 std::string FormatUtc(int64_t ms) {
   int64_t frac = 0;
   std::string text = FormatCivil(ms, 'T', frac);
-  std::array<char, 8> buf{};
-  std::snprintf(buf.data(), buf.size(), ".%03lldZ", static_cast<long long>(frac));
-  return text + buf.data();
+  text += '.';
+  PutDigits(text, frac, 3);
+  text += 'Z';
+  return text;
 }
 
 std::optional<int64_t> ParseUtc(std::string_view t) {
@@ -302,10 +326,12 @@ std::optional<int64_t> ParseUtc(std::string_view t) {
 }
 
 std::string FormatOffset(int32_t minutes) {
-  const int32_t a = minutes < 0 ? -minutes : minutes;
-  std::array<char, 16> buf{};
-  std::snprintf(buf.data(), buf.size(), "%c%02d:%02d", minutes < 0 ? '-' : '+', a / 60, a % 60);
-  return buf.data();
+  const int32_t a = std::min(minutes < 0 ? -minutes : minutes, kMaxOffsetMin);
+  std::string out(1, minutes < 0 ? '-' : '+');
+  PutDigits(out, a / 60, 2);
+  out += ':';
+  PutDigits(out, a % 60, 2);
+  return out;
 }
 
 std::optional<int32_t> ParseOffset(std::string_view t) {
@@ -327,63 +353,50 @@ std::string FormatLocal(int64_t utcMs, int32_t offsetMin) {
 
 std::string EncodeEntryLine(const Entry& e) {
   std::string out;
-  out.reserve(384);
-  out += "{";
-  PutKey(out, "id");
+  EncodeEntryLine(e, out);
+  return out;
+}
+
+void EncodeEntryLine(const Entry& e, std::string& out) {
+  out += "{\"id\":";
   PutString(out, e.id);
-  out += ',';
-  PutKey(out, "time");
-  PutString(out, FormatUtc(e.timeMs));
-  out += ',';
-  PutKey(out, "utcOffset");
-  PutString(out, FormatOffset(e.utcOffsetMin));
-  out += ',';
-  PutKey(out, "user");
+  out += ",\"time\":\"";
+  out += FormatUtc(e.timeMs);
+  out += "\",\"utcOffset\":\"";
+  out += FormatOffset(e.utcOffsetMin);
+  out += "\",\"user\":";
   PutString(out, e.user);
-  out += ',';
-  PutKey(out, "host");
+  out += ",\"host\":";
   PutString(out, e.host);
-  out += ',';
-  PutKey(out, "netId");
-  PutString(out, e.netId.ToString());
-  out += ',';
-  PutKey(out, "route");
+  out += ",\"netId\":\"";
+  for (size_t i = 0; i < e.netId.b.size(); ++i) {
+    if (i) out += '.';
+    PutInteger(out, e.netId.b[i]);
+  }
+  out += "\",\"route\":";
   PutString(out, e.route);
-  out += ',';
-  PutKey(out, "port");
+  out += ",\"port\":";
   PutInteger(out, e.port);
-  out += ',';
-  PutKey(out, "axis");
+  out += ",\"axis\":";
   PutInteger(out, e.axis);
-  out += ',';
-  PutKey(out, "axisName");
+  out += ",\"axisName\":";
   PutString(out, e.axisName);
-  out += ',';
-  PutKey(out, "op");
+  out += ",\"op\":";
   PutString(out, e.op);
-  out += ',';
-  PutKey(out, "changes");
-  out += '[';
+  out += ",\"changes\":[";
   for (size_t i = 0; i < e.changes.size(); ++i) {
     const Change& c = e.changes[i];
-    if (i) out += ',';
-    out += '{';
-    PutKey(out, "no");
+    out += i ? ",{\"no\":" : "{\"no\":";
     PutInteger(out, c.no);
-    out += ',';
-    PutKey(out, "name");
+    out += ",\"name\":";
     PutString(out, c.name);
-    out += ',';
-    PutKey(out, "before");
+    out += ",\"before\":";
     PutNumber(out, c.before);
-    out += ',';
-    PutKey(out, "value");
+    out += ",\"value\":";
     PutNumber(out, c.value);
     out += '}';
   }
-  out += "],";
-  PutKey(out, "args");
-  out += '{';
+  out += "],\"args\":{";
   for (size_t i = 0; i < e.args.size(); ++i) {
     if (i) out += ',';
     PutString(out, e.args[i].first);
@@ -391,7 +404,6 @@ std::string EncodeEntryLine(const Entry& e) {
     PutNumber(out, e.args[i].second);
   }
   out += "}}\n";
-  return out;
 }
 
 std::string EncodeResultLine(std::string_view id, int32_t result) {

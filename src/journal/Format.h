@@ -24,7 +24,8 @@ namespace journal {
 // Lines longer than this are not entries of ours; the reader skips them.
 inline constexpr size_t kMaxLineBytes = 64 * 1024;
 
-// The line of an entry (without its result), ending in "\n".
+// The line of an entry (without its result), ending in "\n", appended to `out`.
+void EncodeEntryLine(const Entry& e, std::string& out);
 std::string EncodeEntryLine(const Entry& e);
 // {"id":…,"result":…} and "\n".
 std::string EncodeResultLine(std::string_view id, int32_t result);

@@ -28,14 +28,7 @@ namespace {
 
 // "2025-03" of a UTC time.
 std::string MonthOf(int64_t utcMs) {
-  int64_t days = utcMs / 86'400'000;
-  if (utcMs % 86'400'000 < 0) --days;
-  int64_t y = 0;
-  unsigned m = 0, d = 0;
-  CivilFromDays(days, y, m, d);
-  std::array<char, 24> buf{};
-  std::snprintf(buf.data(), buf.size(), "%04lld-%02u", static_cast<long long>(y), m);
-  return buf.data();
+  return FormatUtc(utcMs).substr(0, 7);
 }
 
 // The UTC month a file name stands for, as the time of its first instant; none for names that
@@ -79,9 +72,16 @@ Stamp SystemStamp() {
   Stamp s;
   const auto now = std::chrono::system_clock::now();
   s.utcMs = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-  const std::time_t t = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  if (localtime_r(&t, &local)) s.offsetMin = static_cast<int32_t>(local.tm_gmtoff / 60);
+  // The local offset changes at most on a minute boundary: asked once a minute.
+  thread_local int64_t minute = INT64_MIN;
+  thread_local int32_t offset = 0;
+  if (s.utcMs / 60'000 != minute) {
+    minute = s.utcMs / 60'000;
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    offset = localtime_r(&t, &local) ? static_cast<int32_t>(local.tm_gmtoff / 60) : 0;
+  }
+  s.offsetMin = offset;
   return s;
 }
 
@@ -105,13 +105,17 @@ Writer::Writer(std::string dir, std::function<Stamp()> clock)
     : dir_(std::move(dir)), clock_(std::move(clock)), session_(SessionToken()) {}
 
 Writer::~Writer() {
+  Flush();
   if (fd_ >= 0) ::close(fd_);
 }
 
 bool Writer::Open(const std::string& month) {
   if (fd_ >= 0 && month == month_) return true;
+  // A result held back belongs to the file of its entry.
+  Flush();
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  monthStartMs_ = monthEndMs_ = 0;
   if (dir_.empty()) {
     error_ = "no journal directory (neither XDG_DATA_HOME nor HOME is set)";
     return false;
@@ -156,7 +160,18 @@ bool Writer::Append(Entry& entry) {
   entry.timeMs = now.utcMs;
   entry.utcOffsetMin = now.offsetMin;
   entry.id = session_ + "-" + std::to_string(++counter_);
-  return Open(MonthOf(now.utcMs)) && Write(EncodeEntryLine(entry));
+  if (now.utcMs < monthStartMs_ || now.utcMs >= monthEndMs_) {
+    const std::string month = MonthOf(now.utcMs);
+    if (!Open(month)) return false;
+    monthStartMs_ = *ParseUtc(month + "-01T00:00:00Z");
+    monthEndMs_ = *ParseUtc(MonthOf(monthStartMs_ + 32LL * 86'400'000) + "-01T00:00:00Z");
+  }
+  line_.clear();
+  line_ += pending_;
+  EncodeEntryLine(entry, line_);
+  if (!Write(line_)) return false;
+  pending_.clear();
+  return true;
 }
 
 bool Writer::AppendResult(const std::string& id, int32_t result) {
@@ -164,7 +179,15 @@ bool Writer::AppendResult(const std::string& id, int32_t result) {
     error_ = "no journal file is open";
     return false;
   }
-  return Write(EncodeResultLine(id, result));
+  pending_ += EncodeResultLine(id, result);
+  return result == 0 || Flush();
+}
+
+bool Writer::Flush() {
+  if (pending_.empty() || fd_ < 0) return true;
+  if (!Write(pending_)) return false;
+  pending_.clear();
+  return true;
 }
 
 std::string WarningText(const Warning& w) {

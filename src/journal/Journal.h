@@ -5,6 +5,10 @@
 // the program loses nothing that reached the controller; the journal does not wait for the disk
 // (no fsync), which would cost more than the request itself. Appends go through O_APPEND, so lines
 // of programs writing at the same time do not mix.
+//
+// A failed request's result is written as soon as it is known. A success goes out with the next
+// entry's write, at Flush() or when the writer goes, so that a request costs one write(2); after a
+// crash a success can thus read as "no answer", never a failure as a success.
 #pragma once
 
 #include <cstdint>
@@ -45,11 +49,14 @@ class Writer {
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
 
-  // Gives the entry its id and time and appends it to the file of its month. False when it
-  // could not be written; LastError() says why.
+  // Gives the entry its id and time and appends it to the file of its month, after the result
+  // still held back. False when it could not be written; LastError() says why.
   bool Append(Entry& entry);
-  // Appends the result of the entry `id` to the file of the last appended entry.
+  // The result of the entry `id`, for the file of the last appended entry: written at once when
+  // it is not 0, else held back until the next write.
   bool AppendResult(const std::string& id, int32_t result);
+  // Writes the result held back, if any.
+  bool Flush();
 
   const std::string& Dir() const { return dir_; }
   const std::string& LastError() const { return error_; }
@@ -64,7 +71,11 @@ class Writer {
   uint64_t counter_ = 0;
   int fd_ = -1;
   std::string month_;
+  int64_t monthStartMs_ = 0;  // the UTC range of the open file's month
+  int64_t monthEndMs_ = 0;
   std::string error_;
+  std::string line_;     // the bytes of the next write, kept to reuse its memory
+  std::string pending_;  // a success's result line, held back
 };
 
 // Why a line was skipped.

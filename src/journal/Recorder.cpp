@@ -59,9 +59,11 @@ std::vector<Change> RecordChanges(const model::ParamRecord& read, const model::P
 
 }  // namespace
 
-Entry MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Identity& who,
-                const std::string& route) {
-  Entry e;
+void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Identity& who,
+               const std::string& route, Entry& e) {
+  e.changes.clear();
+  e.args.clear();
+  e.result.reset();
   e.user = who.user;
   e.host = who.host;
   e.netId = event.addr.netId;
@@ -101,7 +103,6 @@ Entry MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Ide
       e.op = kOpClearLog;
       break;
   }
-  return e;
 }
 
 Recorder::Recorder(Writer& writer, Identity who, std::function<void(const std::string&)> onError)
@@ -113,14 +114,14 @@ void Recorder::Failed() {
 }
 
 void Recorder::BeforeSend(const CAxtuneDoc& doc, const axlink::SendEvent& event) {
-  Entry e = MakeEntry(doc, event, who_, route_);
+  MakeEntry(doc, event, who_, route_, entry_);
   pending_.clear();
-  if (!writer_.Append(e)) {
+  if (!writer_.Append(entry_)) {
     Failed();
     return;
   }
   failing_ = false;
-  pending_ = e.id;
+  pending_ = entry_.id;
 }
 
 void Recorder::AfterSend(const CAxtuneDoc&, const axlink::SendEvent&, int32_t result) {

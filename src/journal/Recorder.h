@@ -14,9 +14,9 @@ namespace journal {
 
 // The entry of a request, from the document's state just before it is sent (no id, time or
 // result yet): a numbered write names the number and the value the controller last reported,
-// the whole-record write every field it changes.
-Entry MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Identity& who,
-                const std::string& route);
+// the whole-record write every field it changes. Fills `e`, reusing its memory.
+void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Identity& who,
+               const std::string& route, Entry& e);
 
 class Recorder final : public axlink::IDocObserver {
  public:
@@ -36,6 +36,7 @@ class Recorder final : public axlink::IDocObserver {
   Identity who_;
   std::function<void(const std::string&)> onError_;
   std::string route_ = "Local";
+  Entry entry_;          // the last entry, kept to reuse its memory
   std::string pending_;  // id of the entry whose request is out; empty when it could not be written
   bool failing_ = false;
 };

@@ -29,6 +29,7 @@ TEST(JournalDialogTest, ListsNewestFirstAndExportsWhatTheFiltersShow) {
   f.LeftView()->setCurrentItem(f.LeftView()->FindItem(10001));
   ASSERT_FALSE(f.Doc().bCommStopped);
   f.OnCommand(kCmdRefFlagSet);
+  f.OnTimer();  // writes the result of the last request
 
   CJournalDialog d(r.journalDir.path().toStdString(), r.strings);
   ASSERT_EQ(d.List()->topLevelItemCount(), 3);

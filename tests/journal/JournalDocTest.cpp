@@ -30,6 +30,7 @@ struct JournaledDoc {
   ~JournaledDoc() { s.doc.RemoveObserver(&recorder); }
 
   std::vector<Entry> Entries() {
+    writer.Flush();
     const journal::ReadResult r = journal::ReadJournal(dir.Path());
     EXPECT_TRUE(r.warnings.empty());
     return r.entries;

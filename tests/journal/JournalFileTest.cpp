@@ -86,6 +86,7 @@ TEST(JournalFileTest, LinesReadBackAsWritten) {
     c.edit(e);
     SteppedWriter w(dir.Path(), kJan31, 1);
     e = w.Add(e, e.result);
+    w.writer.Flush();
     const journal::ReadResult r = journal::ReadJournal(dir.Path());
     ASSERT_EQ(r.entries.size(), 1u) << c.name;
     EXPECT_TRUE(r.warnings.empty()) << c.name;
@@ -139,27 +140,34 @@ TEST(JournalFileTest, DamagedLinesAreSkippedWithAWarningEach) {
 
 TEST(JournalFileTest, EachMonthHasItsFileAndAResultStaysWithItsEntry) {
   TempDir dir;
-  SteppedWriter w(dir.Path(), kJan31, 400);  // 23:59:59.500, then 00:00:00.900 on Feb 1st
-  Entry first = Sample(1);
-  ASSERT_TRUE(w.writer.Append(first));
-  w.now += 1000;  // the request returns after midnight
-  ASSERT_TRUE(w.writer.AppendResult(first.id, 0x745));
-  w.Add(Sample(2));
-
-  const std::string jan = dir.Read("2024-01.jsonl");
-  const std::string feb = dir.Read("2024-02.jsonl");
-  EXPECT_NE(jan.find("\"result\":1861"), std::string::npos);
-  EXPECT_EQ(std::count(jan.begin(), jan.end(), '\n'), 2);
-  EXPECT_EQ(std::count(feb.begin(), feb.end(), '\n'), 2);
+  SteppedWriter w(dir.Path(), kJan31, 600);  // 23:59:59.500, then 00:00:00.100 on Feb 1st
+  auto lines = [&](const std::string& file) {
+    const std::string text = dir.Read(file);
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  // A success's result is held back until the next write, which here goes to the next month:
+  // it still lands beside its entry. A failure's result is written at once.
+  w.Add(Sample(1), 0);
+  EXPECT_EQ(lines("2024-01.jsonl"), 1);
+  w.Add(Sample(2), oxa::kErrTimeout);
+  EXPECT_EQ(lines("2024-01.jsonl"), 2);
+  EXPECT_EQ(lines("2024-02.jsonl"), 2);
+  w.Add(Sample(3), 0);
+  EXPECT_EQ(lines("2024-02.jsonl"), 3);
+  ASSERT_TRUE(w.writer.Flush());
+  EXPECT_EQ(lines("2024-02.jsonl"), 4);
 
   const auto all = journal::ReadJournal(dir.Path());
-  ASSERT_EQ(all.entries.size(), 2u);
-  EXPECT_EQ(all.entries[0].result, 0x745);
+  ASSERT_EQ(all.entries.size(), 3u);
+  EXPECT_TRUE(all.warnings.empty());
+  EXPECT_EQ(all.entries[0].result, 0);
+  EXPECT_EQ(all.entries[1].result, oxa::kErrTimeout);
+  EXPECT_EQ(all.entries[2].result, 0);
 
   journal::Filter feb1;
   feb1.sinceMs = journal::ParseUtc("2024-02-01T00:00:00Z");
   const auto later = journal::ReadJournal(dir.Path(), feb1);
-  ASSERT_EQ(later.entries.size(), 1u);
+  ASSERT_EQ(later.entries.size(), 2u);
   EXPECT_EQ(later.entries[0].axis, 2);
 }
 
