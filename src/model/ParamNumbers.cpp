@@ -98,8 +98,9 @@ bool StoreInteger(void* at, double value) {
 }  // namespace
 
 std::string NumberedName(uint16_t no) {
-  ParamRecord p;
-  LinRecord l;
+  // Only the addresses of fields are taken; nothing is written to these.
+  static ParamRecord p;
+  static LinRecord l;
   return Find(p, l, no).name;
 }
 
