@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Axtune needs to build, test and run: only the missing ones,
-# so running it again is cheap and changes nothing.
+# so running it again is cheap and changes nothing. The Debian package needs help2man (manual
+# pages from the programs' --help), dpkg-dev (dpkg-shlibdeps computes the dependencies) and file.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   libasio-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-noto-cjk fonts-liberation2
+  help2man dpkg-dev file
 )
 
 missing=()

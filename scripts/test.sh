@@ -13,6 +13,16 @@ cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs"
 ctest --preset default -j "$jobs"
 
+echo "== Debian package =="
+# Built and unpacked into a scratch root; the installed programs must run from there.
+deb=$(bash scripts/package.sh | tail -n 1)
+pkgroot=$(mktemp -d)
+dpkg -x "$deb" "$pkgroot"
+"$pkgroot/usr/bin/axtune-cli" --version
+"$pkgroot/usr/bin/valdor-sim" --help >/dev/null
+rm -rf "$pkgroot"
+echo "package: 2 passed, 0 failed"
+
 if [ "${CI:-}" = "true" ] || [ "${AXTUNE_FULL:-}" = "1" ]; then
   echo "== sanitizer build =="
   cmake --preset asan >/dev/null

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "AxtuneVersion.h"
 #include "oxa/OxaTcpServer.h"
 #include "sim/Commands.h"
 #include "sim/Plant.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   app.add_option("--save-dir", saveDir,
                  "Directory of the axes' parameter files (save and load on the controller); "
                  "overrides the servers' saveDir");
+  app.set_version_flag("--version", "valdor-sim " AXTUNE_VERSION);
   CLI11_PARSE(app, argc, argv);
 
   std::string host;

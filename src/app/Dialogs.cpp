@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <string_view>
 
+#include "AxtuneVersion.h"
 #include "app/Texts.h"
 
 CTargetDialog::CTargetDialog(const std::vector<axlink::TargetEntry>& entries,
@@ -46,7 +47,7 @@ CAboutDialog::CAboutDialog(const i18n::StringTable& strings, QWidget* parent) : 
   auto* icon = new QLabel(this);
   icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
   head->addWidget(icon);
-  head->addWidget(new QLabel(QStringLiteral("Axtune Version 2.0.2.60"), this), 1);
+  head->addWidget(new QLabel(QStringLiteral("Axtune Version " AXTUNE_VERSION), this), 1);
   layout->addLayout(head);
 
   auto group = [&](std::initializer_list<QString> lines) {

@@ -75,6 +75,7 @@ CMainFrame::CMainFrame(oxa::IOxa& oxa, i18n::StringTable& strings, FrameHooks ho
     ui = ownUi_.get();
   }
   doc_ = std::make_unique<CAxtuneDoc>(oxa_, *ui, strings_);
+  journal_ = std::make_unique<CJournalHook>(*doc_, strings_, hooks_.journalDir, !hooks_.noJournal);
 
   BuildStatusBar();
   BuildMenus();
@@ -179,6 +180,7 @@ void CMainFrame::BuildMenus() {
 
   QMenu* file = bar->addMenu(Text(strings_, 36000));
   file->setSeparatorsCollapsible(false);
+  add(file, 37300, kCmdJournal);
   file->addSeparator();
   add(file, 36001, kCmdExit);
 
@@ -239,6 +241,7 @@ void CMainFrame::UpdateStatus() {
 void CMainFrame::OnTimer() {
   keyFilter_->OnTimer();
   view_->RefreshPages();
+  journal_->Flush();
   fileState_ = view_->bUnsavedShown ? kUnsavedText : "";
   UpdateStatus();
 }
@@ -280,6 +283,7 @@ void CMainFrame::SelectTarget() {
       axlink::ChooseTarget(entries, static_cast<size_t>(chosen));
   if (!choice) return;
   Logout();
+  journal_->SetRoute(entries[static_cast<size_t>(chosen)].name);
   target_ = choice->netId;
   targetText_ = choice->addressText;
   targetTitle_ = choice->title;
@@ -376,6 +380,9 @@ void CMainFrame::RunCommand(int id) {
       break;
     case kCmdChinese:
       SwitchLanguage(i18n::kChinese);
+      break;
+    case kCmdJournal:
+      journal_->ShowDialog(this, hooks_.chooseJournalExport);
       break;
     case kCmdAbout: {
       CAboutDialog about(strings_, this);

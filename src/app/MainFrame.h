@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/JournalHook.h"
 #include "app/LeftView.h"
 #include "i18n/StringTable.h"
 #include "link/AxtuneDoc.h"
@@ -31,6 +32,11 @@ struct FrameHooks {
   std::function<QString()> openParameterFile;
   // The chosen target entry, or -1 for Abort. Null: the target dialog.
   std::function<int(const std::vector<axlink::TargetEntry>&)> chooseTarget;
+  // The commissioning journal: off for --no-journal; its directory (empty: the user's); the CSV
+  // file to export to (null: the save dialog).
+  bool noJournal = false;
+  std::string journalDir;
+  std::function<QString()> chooseJournalExport;
 };
 
 class CMainFrame : public QMainWindow {
@@ -86,6 +92,7 @@ class CMainFrame : public QMainWindow {
   FrameHooks hooks_;
   std::unique_ptr<QtDocUi> ownUi_;
   std::unique_ptr<CAxtuneDoc> doc_;
+  std::unique_ptr<CJournalHook> journal_;  // after doc_: it leaves the document's observers first
   QSplitter* splitter_ = nullptr;
   CLeftView* left_ = nullptr;
   pages::CAxtuneView* view_ = nullptr;

@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#include "AxtuneVersion.h"
 #include "app/MainFrame.h"
 #include "app/MenuIds.h"
 #include "oxa/OxaTcpClient.h"
@@ -38,9 +39,16 @@ void SelectAxisByName(CMainFrame& frame, const QString& name) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Axtune"));
+  QApplication::setApplicationVersion(QStringLiteral(AXTUNE_VERSION));
 
   QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Commission and tune Valdor positioning axes over Oxa."));
   parser.addHelpOption();
+  parser.addVersionOption();
+  QCommandLineOption noJournal(
+      QStringLiteral("no-journal"),
+      QStringLiteral("Write nothing to the commissioning journal (for scripted test rigs)."));
   QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                 QStringLiteral("Render the window into FILE (PNG) and exit."),
                                 QStringLiteral("FILE"));
@@ -55,12 +63,14 @@ int main(int argc, char** argv) {
   QCommandLineOption wait(QStringLiteral("wait"),
                           QStringLiteral("Milliseconds before the screenshot (default 1500)."),
                           QStringLiteral("MS"), QStringLiteral("1500"));
-  parser.addOptions({screenshot, login, select, language, page, wait});
+  parser.addOptions({screenshot, login, select, language, page, wait, noJournal});
   parser.process(app);
 
   i18n::StringTable strings(i18n::LanguageForLocale(QLocale::system().name().toStdString()));
   oxa::OxaTcpClient client;
-  CMainFrame frame(client, strings);
+  FrameHooks hooks;
+  hooks.noJournal = parser.isSet(noJournal);
+  CMainFrame frame(client, strings, std::move(hooks));
   if (!frame.PageView()->Created()) {
     std::fprintf(stderr, "axtune: the page view could not be created\n");
     return 1;

@@ -148,6 +148,11 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   model::AxisRefRecord axisRef;
   model::IoRecords io;
   model::LinRecord lin;
+  // The parameter and characteristic values as the controller last reported them: copied at every
+  // read of the records and followed by every successful write. A download takes the typed values
+  // over into `params` and `lin` before it writes them; these still hold what they replace.
+  model::ParamRecord paramsRead;
+  model::LinRecord linRead;
   msglog::MessageLog messageLog;
   std::array<std::string, kAuxNames> auxNames;
   // The overview entry last read on page 1; kept apart so that the current axis's records

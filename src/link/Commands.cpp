@@ -9,6 +9,7 @@
 #include "link/AxtuneDoc.h"
 #include "model/ParamBatch.h"
 #include "model/ParamLayouts.h"
+#include "model/ParamNumbers.h"
 #include "model/ParamRead.h"
 #include "model/ParamWrite.h"
 #include "oxa/Bytes.h"
@@ -102,7 +103,10 @@ int32_t CAxtuneDoc::SetPosition(double position) {
   axlink::SendEvent event = CommandEvent(axlink::SendKind::SetPosition, axlink::kCmdSetPosition);
   event.position = position;
   const int32_t err = Command(event, static_cast<uint32_t>(block.size()), block.data());
-  if (err == oxa::kOk) model::ReadParamRecord(kCommonPage, CurrentLink(false), params, runtime);
+  if (err == oxa::kOk &&
+      model::ReadParamRecord(kCommonPage, CurrentLink(false), params, runtime) == oxa::kOk) {
+    paramsRead = params;
+  }
   return err;
 }
 
@@ -140,9 +144,13 @@ int32_t CAxtuneDoc::WriteParamNo(double value, uint16_t no, axlink::ParamWriteKi
   event.value = value;
   event.writeKind = kind;
   return Notified(event, [&] {
-    return kind == axlink::ParamWriteKind::Byte
-               ? model::WriteParamNoByte(link, static_cast<int32_t>(value), no)
-               : model::WriteParamNoReal(link, value, no);
+    const bool byte = kind == axlink::ParamWriteKind::Byte;
+    const int32_t err = byte ? model::WriteParamNoByte(link, static_cast<int32_t>(value), no)
+                             : model::WriteParamNoReal(link, value, no);
+    // The controller holds the value now, as one byte when it went as one.
+    const double held = byte ? static_cast<double>(static_cast<int32_t>(value) & 0xFF) : value;
+    if (err == oxa::kOk) model::StoreNumberedValue(paramsRead, linRead, no, held);
+    return err;
   });
 }
 
@@ -175,6 +183,7 @@ int32_t CAxtuneDoc::WriteParamRecordToAxis() {
       Event(axlink::SendKind::RecordWrite, model::RecordGroup(link.axis), model::kParamBlockOffset),
       [&] {
         const int32_t err = model::WriteParamRecord(link, params);
+        if (err == oxa::kOk) paramsRead = params;
         ReportOxaError(false, true, err, model::RecordGroup(link.axis), model::kParamBlockOffset);
         return err;
       });

@@ -48,7 +48,8 @@ struct SendEvent {
 class IDocObserver {
  public:
   virtual ~IDocObserver() = default;
-  // Just before the request goes out; the document's records still hold what was last read.
+  // Just before the request goes out. `paramsRead` and `linRead` hold the values the request
+  // replaces; `params` and `lin` may already hold the values a download takes over.
   virtual void BeforeSend(const CAxtuneDoc& doc, const SendEvent& event) = 0;
   // After the request returned, with its result code (0: success).
   virtual void AfterSend(const CAxtuneDoc& doc, const SendEvent& event, int32_t result) = 0;

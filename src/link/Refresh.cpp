@@ -79,8 +79,9 @@ bool CAxtuneDoc::RefreshAxisData(int32_t page, const axlink::AxisTarget* list) {
       }
     }
     if (StillRunning() && page != nParamPage) {
-      ReportOxaError(false, false, model::ReadParamRecord(page, link, params, runtime), group,
-                     kStepParams);
+      const int32_t err = model::ReadParamRecord(page, link, params, runtime);
+      if (err == oxa::kOk) paramsRead = params;
+      ReportOxaError(false, false, err, group, kStepParams);
       nParamPage = page;
       bRedrawRequested = true;
     }
@@ -177,8 +178,9 @@ void CAxtuneDoc::ReadLinPage(int32_t page) {
   nTickCount = 0;
   if (axisRef.HasLinTab()) {
     const model::AxisLink link = CurrentLink();
-    ReportOxaError(true, false, model::ReadLinTab(link, lin), model::RecordGroup(link.axis),
-                   kStepLin);
+    const int32_t err = model::ReadLinTab(link, lin);
+    if (err == oxa::kOk) linRead = lin;
+    ReportOxaError(true, false, err, model::RecordGroup(link.axis), kStepLin);
   }
   bRedrawRequested = true;
 }

@@ -47,6 +47,8 @@ void CAxtuneDoc::ResetDocument() {
   }
   model::ResetRuntimeRecord(listRuntime);
   model::ResetAxisRefRecord(listAxisRef);
+  paramsRead = params;
+  linRead = lin;
 }
 
 bool CAxtuneDoc::SelectAxis(const axlink::AxisTarget& target, int32_t page) {
@@ -79,6 +81,8 @@ bool CAxtuneDoc::SelectAxis(const axlink::AxisTarget& target, int32_t page) {
 
   name.back() = '\0';  // a name fills at most 255 bytes, whatever the controller sent
   params = newParams;
+  paramsRead = params;
+  linRead = lin;
   runtime = newRuntime;
   axisName = std::string(Terminated(name.data(), name.size()));
   axisAddr = target.addr;

@@ -61,6 +61,8 @@ Rig::Rig(bool failOpen, uint16_t language) : strings(language) {
     for (const auto& e : entries) targetNames.push_back(e.name);
     return targetChoice;
   };
+  hooks.journalDir = journalDir.path().toStdString();
+  hooks.chooseJournalExport = [this] { return journalExport; };
   frame = std::make_unique<CMainFrame>(*oxa, strings, hooks);
   // Tests drive the timer themselves.
   frame->Timer().stop();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <string>
@@ -81,6 +82,8 @@ struct Rig {
   int fileDialogs = 0;
   int targetChoice = -1;
   std::vector<std::string> targetNames;
+  QTemporaryDir journalDir;  // the window journals here
+  QString journalExport;     // the CSV file File > Journal exports to
   std::unique_ptr<CMainFrame> frame;
 };
 

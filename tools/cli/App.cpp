@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 
+#include "AxtuneVersion.h"
 #include "tools/cli/Cli.h"
 
 namespace cli {
@@ -14,6 +15,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   app.add_option("--sim-config", ctx.options.simConfig,
                  "Talk to an emulated plant (valdor-sim configuration) in this process")
       ->check(CLI::ExistingFile);
+  app.add_flag("--no-journal", ctx.options.noJournal,
+               "Write nothing to the commissioning journal (for scripted test rigs)");
+  app.set_version_flag("--version", "axtune-cli " AXTUNE_VERSION);
+  app.set_help_all_flag("--help-all", "Print the options of every subcommand as well");
 
   // One line per subcommand; each lives in its own file.
   RegisterDiscover(app, ctx);
@@ -24,6 +29,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   RegisterDump(app, ctx);
   RegisterDiff(app, ctx);
   RegisterSave(app, ctx);
+  RegisterJournal(app, ctx);
 
   try {
     app.parse(argc, argv);

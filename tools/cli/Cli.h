@@ -21,6 +21,8 @@ namespace cli {
 struct Options {
   // A plant configuration: talk to an emulator in this process instead of over TCP.
   std::string simConfig;
+  // No entries in the commissioning journal for this run.
+  bool noJournal = false;
 };
 
 // State of one run: the options and where the subcommand's exit code goes.
@@ -83,5 +85,6 @@ void RegisterRead(CLI::App& app, Context& ctx);
 void RegisterDump(CLI::App& app, Context& ctx);
 void RegisterDiff(CLI::App& app, Context& ctx);
 void RegisterSave(CLI::App& app, Context& ctx);
+void RegisterJournal(CLI::App& app, Context& ctx);
 
 }  // namespace cli

@@ -1,5 +1,7 @@
 #include "tools/cli/MoveSession.h"
 
+#include <ostream>
+
 #include "link/Login.h"
 #include "link/Select.h"
 #include "model/ParamRecord.h"
@@ -25,6 +27,17 @@ std::unique_ptr<AxisSession> AxisSession::Open(const Context& ctx, const AxisArg
     return nullptr;
   }
   s->doc_ = std::make_unique<CAxtuneDoc>(oxa, s->ui_, s->strings_);
+  if (!ctx.options.noJournal) {
+    s->journalWriter_ = std::make_unique<journal::Writer>(journal::DefaultJournalDir());
+    std::ostream* err = ctx.err;
+    s->recorder_ = std::make_unique<journal::Recorder>(
+        *s->journalWriter_, journal::CurrentIdentity(), [err](const std::string& why) {
+          *err << "axtune-cli: cannot write the journal: " << why << "\n";
+        });
+    // A NetId names no route; "Local" and route names do.
+    s->recorder_->SetRoute(oxa::NetId::Parse(args.target) ? std::string() : args.target);
+    s->doc_->AddObserver(s->recorder_.get());
+  }
 
   axlink::FrameStatus status;
   axlink::LoginEnv env;
@@ -56,6 +69,10 @@ std::unique_ptr<AxisSession> AxisSession::Open(const Context& ctx, const AxisArg
   }
   exitCode = 0;
   return s;
+}
+
+AxisSession::~AxisSession() {
+  if (doc_ && recorder_) doc_->RemoveObserver(recorder_.get());
 }
 
 std::string AxisSession::TakeReports() {

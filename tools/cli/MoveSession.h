@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "i18n/StringTable.h"
+#include "journal/Journal.h"
+#include "journal/Recorder.h"
 #include "link/AxisList.h"
 #include "link/AxtuneDoc.h"
 #include "link/DocUi.h"
@@ -37,9 +39,14 @@ class AxisSession {
  public:
   // Opens the connection, logs in to the target without output and selects the axis for all
   // pages. Null when that fails; `exitCode` and `message` then say why (exit 2 for a usage or
-  // controller error, 3 when the target has no such axis).
+  // controller error, 3 when the target has no such axis). Unless the options say --no-journal,
+  // what the document then sends goes into the commissioning journal.
   static std::unique_ptr<AxisSession> Open(const Context& ctx, const AxisArgs& args, int& exitCode,
                                            std::string& message);
+
+  ~AxisSession();
+  AxisSession(const AxisSession&) = delete;
+  AxisSession& operator=(const AxisSession&) = delete;
 
   CAxtuneDoc& Doc() { return *doc_; }
   // The boxes the document showed since the last call, as one UTF-8 text (empty when none).
@@ -52,6 +59,8 @@ class AxisSession {
   i18n::StringTable strings_;
   CollectingUi ui_;
   std::unique_ptr<CAxtuneDoc> doc_;
+  std::unique_ptr<journal::Writer> journalWriter_;
+  std::unique_ptr<journal::Recorder> recorder_;
 };
 
 // {"command", "port", "axis"} for the JSON answer of a subcommand.

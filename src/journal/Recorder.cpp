@@ -1,0 +1,133 @@
+#include "journal/Recorder.h"
+
+#include <array>
+
+#include "journal/Format.h"
+#include "link/AxtuneDoc.h"
+#include "link/Commands.h"
+#include "model/ParamNumbers.h"
+
+namespace journal {
+namespace {
+
+struct CommandName {
+  uint32_t offset;
+  const char* op;
+};
+constexpr std::array kCommands = {
+    CommandName{axlink::kCmdSaveParams, kOpSave}, CommandName{axlink::kCmdLoadParams, kOpLoad},
+    CommandName{axlink::kCmdReset, kOpReset},     CommandName{axlink::kCmdStop, kOpStop},
+    CommandName{axlink::kCmdHome, kOpHome},
+};
+
+// The menu settings are numbered writes of values that no record holds.
+struct SettingName {
+  uint16_t no;
+  const char* name;
+};
+constexpr std::array kSettings = {
+    SettingName{axlink::kParamLogLevel, "LogLevel"},
+    SettingName{axlink::kParamLatch, "Latch"},
+    SettingName{axlink::kParamReferenceFlag, "ReferenceFlag"},
+};
+
+std::string NameOf(uint16_t no) {
+  for (const SettingName& s : kSettings) {
+    if (s.no == no) return s.name;
+  }
+  return model::NumberedName(no);
+}
+
+// Every number of the parameter record whose value `sent` changes from `read`.
+std::vector<Change> RecordChanges(const model::ParamRecord& read, const model::ParamRecord& sent) {
+  std::vector<Change> changes;
+  const model::LinRecord lin;
+  auto compare = [&](uint16_t no) {
+    const auto before = model::NumberedValue(read, lin, no);
+    const auto value = model::NumberedValue(sent, lin, no);
+    if (!value || before == value) return;
+    changes.push_back({no, model::NumberedName(no), before, value});
+  };
+  for (const model::ParamField& f : model::ParamFields()) {
+    if (f.no != 0) compare(f.no);
+  }
+  for (uint16_t i = 0; i < read.AuxData.size(); ++i) {
+    compare(static_cast<uint16_t>(model::kParamNoAuxFirst + i));
+  }
+  return changes;
+}
+
+}  // namespace
+
+void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Identity& who,
+               const std::string& route, Entry& e) {
+  e.changes.clear();
+  e.args.clear();
+  e.result.reset();
+  e.user = who.user;
+  e.host = who.host;
+  e.netId = event.addr.netId;
+  e.route = route;
+  e.port = event.addr.port;
+  e.axis = event.axis;
+  e.axisName = Latin1ToUtf8(doc.axisName);
+  switch (event.kind) {
+    case axlink::SendKind::Command:
+      e.op = "Command";
+      for (const CommandName& c : kCommands) {
+        if (c.offset == event.indexOffset) e.op = c.op;
+      }
+      if (e.op == "Command") e.args.emplace_back("offset", event.indexOffset);
+      break;
+    case axlink::SendKind::Move:
+      e.op = kOpMove;
+      e.args = {{"mode", event.move.mode},
+                {"position", event.move.position},
+                {"velocity", event.move.velocity}};
+      break;
+    case axlink::SendKind::SetPosition:
+      e.op = kOpSetPosition;
+      e.args = {{"position", event.position}};
+      break;
+    case axlink::SendKind::ParamWrite:
+      e.op = event.writeKind == axlink::ParamWriteKind::Byte ? kOpWriteByte : kOpWriteReal;
+      e.changes.push_back({event.paramNo, NameOf(event.paramNo),
+                           model::NumberedValue(doc.paramsRead, doc.linRead, event.paramNo),
+                           event.value});
+      break;
+    case axlink::SendKind::RecordWrite:
+      e.op = kOpWriteRecord;
+      e.changes = RecordChanges(doc.paramsRead, doc.params);
+      break;
+    case axlink::SendKind::ClearLog:
+      e.op = kOpClearLog;
+      break;
+  }
+}
+
+Recorder::Recorder(Writer& writer, Identity who, std::function<void(const std::string&)> onError)
+    : writer_(writer), who_(std::move(who)), onError_(std::move(onError)) {}
+
+void Recorder::Failed() {
+  if (!failing_ && onError_) onError_(writer_.LastError());
+  failing_ = true;
+}
+
+void Recorder::BeforeSend(const CAxtuneDoc& doc, const axlink::SendEvent& event) {
+  MakeEntry(doc, event, who_, route_, entry_);
+  pending_.clear();
+  if (!writer_.Append(entry_)) {
+    Failed();
+    return;
+  }
+  failing_ = false;
+  pending_ = entry_.id;
+}
+
+void Recorder::AfterSend(const CAxtuneDoc&, const axlink::SendEvent&, int32_t result) {
+  if (pending_.empty()) return;
+  if (!writer_.AppendResult(pending_, result)) Failed();
+  pending_.clear();
+}
+
+}  // namespace journal
