@@ -106,7 +106,10 @@ CAxtuneView::CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* p
   // The tab pages stay empty: the controls are children of the view itself, above them.
   for (int page = 0; page < kPageCount; ++page) addTab(new QWidget(this), QString());
   CreatePages(options.factory ? options.factory : ControlFactory(CreateControl));
-  if (created_) InitialUpdate();
+  if (created_) {
+    InitialUpdate();
+    entry_ = std::make_unique<CPageEntry>(*this, doc_, strings_, panel_);
+  }
   connect(this, &QTabWidget::currentChanged, this, [this](int index) { OnTabChildNotify(index); });
 }
 
@@ -421,6 +424,12 @@ void CAxtuneView::RunExclusive(const std::function<void()>& work) {
   bRefreshBusy = true;
   work();
   bRefreshBusy = wasBusy;
+}
+
+void CAxtuneView::ShowCurrentPageNow() {
+  ShowPage(nCurrentPage, true);
+  UpdateVisibility();
+  repaint();
 }
 
 void CAxtuneView::KeyCommand(bool down, int key) {
