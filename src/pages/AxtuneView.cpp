@@ -89,6 +89,7 @@ CAxtuneView::CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* p
     chart_ = new CCharacteristicChart(scale_, this);
     chart_->stackUnder(controls_.front().widget);
     InitialUpdate();
+    entry_ = std::make_unique<CPageEntry>(*this, doc_, strings_, panel_);
   }
   connect(this, &QTabWidget::currentChanged, this, [this](int index) { OnTabChildNotify(index); });
 }
@@ -423,6 +424,12 @@ void CAxtuneView::RunExclusive(const std::function<void()>& work) {
   bRefreshBusy = true;
   work();
   bRefreshBusy = wasBusy;
+}
+
+void CAxtuneView::ShowCurrentPageNow() {
+  ShowPage(nCurrentPage, true);
+  UpdateVisibility();
+  repaint();
 }
 
 void CAxtuneView::KeyCommand(bool down, int key) {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,6 +24,7 @@
 #include "link/Select.h"
 #include "pages/KeyCommand.h"
 #include "pages/PageBuilder.h"
+#include "pages/PageEntry.h"
 #include "pages/entry/CommandPanel.h"
 #include "pages/layout/Design.h"
 #include "pages/layout/PageTables.h"
@@ -114,6 +116,9 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   // IKeyCommand: the command panel's key command for the current page.
   void KeyCommand(bool down, int key) override;
   void RequestRedisplay() override { bRedisplay = true; }
+  // The current page's values written at once and the view repainted, as after a download of
+  // the Global page.
+  void ShowCurrentPageNow();
 
   QTreeWidget* OverviewList() const { return overview_; }
   // The characteristic chart of the LinTab page.
@@ -173,6 +178,8 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   CAxtuneDoc& doc_;
   i18n::StringTable& strings_;
   entry::CCommandPanel panel_{doc_};
+  // The boxes and buttons of entry and the command row; null while the controls are missing.
+  std::unique_ptr<CPageEntry> entry_;
   // The primary screen's height, read once.
   layout::DesignScale scale_;
   PageFonts fonts_;
