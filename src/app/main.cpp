@@ -11,6 +11,7 @@
 
 #include "app/MainFrame.h"
 #include "app/MenuIds.h"
+#include "app/StartupWarnings.h"
 #include "oxa/OxaTcpClient.h"
 
 namespace {
@@ -60,6 +61,8 @@ int main(int argc, char** argv) {
   i18n::StringTable strings(i18n::LanguageForLocale(QLocale::system().name().toStdString()));
   oxa::OxaTcpClient client;
   CMainFrame frame(client, strings);
+  ShowStartupWarnings(*frame.MessagePane(), RouteWarningTexts(client.RouteWarnings(), strings),
+                      strings);
   frame.show();
 
   if (const int command = LanguageCommand(parser.value(language))) {

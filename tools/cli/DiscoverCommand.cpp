@@ -53,7 +53,7 @@ nlohmann::json LibJson(const model::LibVersion& lib) {
 
 int RunDiscover(Context& ctx, const std::string& targetText) {
   std::string error;
-  auto conn = Connection::Open(ctx.options, error);
+  auto conn = Connection::Open(ctx, error);
   if (!conn) {
     *ctx.err << "axtune-cli: " << error << "\n";
     return kExitUsage;
