@@ -29,6 +29,7 @@ struct Context {
   int exitCode = 0;
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;
+  bool errIsTerminal = false;  // `err` is the process's stderr and that is a terminal
 };
 
 // Exit codes besides 0.
