@@ -126,7 +126,14 @@ constexpr uint16_t kNoOverlapCompensation = 1200;
 constexpr uint16_t kNoOverlapCompensation2 = 1204;
 
 // Every number of the table has a slot of its own, 1 to the table's values; slot 0 stands for the
-// numbers the format does not list.
+// numbers the format does not list. At most one slot per field of the parameter record, AuxData
+// with one per value, and the LinRecord slots.
+constexpr size_t kMaxSlots = [] {
+  size_t n = 1 + model::kParamFieldCount + std::tuple_size_v<AuxArray>;
+  for (const FileParam& p : kLinParams) n += p.count;
+  return n;
+}();
+
 struct Plan {
   std::array<uint16_t, size_t{kFileNumberMask} + 1> slotOf{};  // by number
   std::vector<const FileParam*> param;                         // by slot
@@ -196,7 +203,7 @@ constexpr size_t kSkippedNamed = 5;
 class Parser {
  public:
   Parser(ParamRecord& param, LinRecord& lin, FileLoadResult& result)
-      : param_(param), lin_(lin), result_(result), plan_(ThePlan()), staged_(plan_.param.size()) {
+      : param_(param), lin_(lin), result_(result), plan_(ThePlan()) {
     model::ResetLinRecord(lin_);
     model::ResetParamRecord(param_);
   }
@@ -276,7 +283,7 @@ class Parser {
   void Apply() {
     if (result_.recordsRead == 0) return;
     size_t lastSlot = 0;  // the slot of the file's last record, 0 when it set nothing
-    for (size_t slot = 1; slot < staged_.size(); ++slot) {
+    for (size_t slot = 1; slot < plan_.param.size(); ++slot) {
       if (staged_[slot].position == result_.recordsRead) lastSlot = slot;
       if (staged_[slot].position != 0) Store(slot);
     }
@@ -309,7 +316,7 @@ class Parser {
     uint64_t value;
     size_t position;
   };
-  std::vector<Staged> staged_;
+  std::array<Staged, kMaxSlots> staged_{};
 };
 
 struct FileCloser {

@@ -155,6 +155,8 @@ constexpr std::array kFields = {
 #undef PARAM
 #undef PARAM_OR
 
+static_assert(kFields.size() == kParamFieldCount);
+
 }  // namespace
 
 std::span<const ParamField> ParamFields() {

@@ -165,7 +165,8 @@ struct ParamField {
   }
 };
 
-// Every field of the record, in declaration order.
+// Every field of the record, in declaration order; kParamFieldCount of them.
+inline constexpr size_t kParamFieldCount = 95;
 std::span<const ParamField> ParamFields();
 // The field of a parameter number, or null when no field carries it.
 const ParamField* FindParamField(uint16_t no);
