@@ -10,8 +10,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  std::vector<std::string> warnings;
-  const oxa::RouteTable table = oxa::ParseRouteTable(text, warnings);
+  const oxa::RouteTable table = oxa::ParseRouteTable(text, "fuzz.conf");
+  for (const oxa::RouteWarning& w : table.warnings) {
+    for (const char c : w.text) {
+      if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) {
+        __builtin_trap();
+      }
+    }
+  }
   if (table.routes.size() > oxa::kMaxRoutes) __builtin_trap();
   for (const oxa::RouteEntry& r : table.routes) {
     if (r.name.empty() || r.name.size() > oxa::kMaxRouteName || r.host.empty() || r.tcpPort == 0) {

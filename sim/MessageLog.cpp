@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "log/LogEntry.h"
 #include "oxa/Bytes.h"
 #include "sim/ParamStore.h"
 #include "sim/Reply.h"
@@ -16,24 +17,7 @@ namespace {
 constexpr uint64_t kTicksPerSecond = 10'000'000;
 // 100 ns units from 1601-01-01 to 1970-01-01.
 constexpr uint64_t kUnixEpochFileTime = 116'444'736'000'000'000ull;
-constexpr size_t kLogText = 256;
-
-// Field offsets of the entry layouts (see the header); -1 where a layout lacks the field.
-struct WireLayout {
-  uint32_t length;
-  int stamp, cls, cls2, format, argType, intArg, realArg, text;
-};
-constexpr std::array<WireLayout, 4> kWire{{
-    {530, -1, 0, -1, 4, 260, 262, 266, 274},
-    {538, 0, 8, -1, 12, 268, 270, 274, 282},
-    {542, 0, 8, 12, 16, 272, 274, 278, 286},
-    {544, 8, 16, 20, 24, 280, 284, 0, 288},
-}};
-
-const WireLayout* Wire(int layout) {
-  if (layout < 1 || layout > 4) return nullptr;
-  return &kWire[static_cast<size_t>(layout - 1)];
-}
+constexpr size_t kLogText = msglog::kTextCapacity;
 
 template <class T>
 void PutAt(std::span<uint8_t> out, int offset, T value) {
@@ -185,22 +169,21 @@ oxa::OxaReplyInfo AxisLog::Serve(int layout, const oxa::OxaRequest& request,
 }
 
 uint32_t LogEntryWireLength(int layout) {
-  const WireLayout* w = Wire(layout);
-  return w ? w->length : 0;
+  return msglog::LogEntryLength(layout);
 }
 
 bool EncodeLogMessage(int layout, const LogMessage& m, std::span<uint8_t> out) {
-  const WireLayout* w = Wire(layout);
+  const msglog::EntryLayout* w = msglog::FindEntryLayout(layout);
   if (!w || out.size() < w->length) return false;
   std::fill(out.begin(), out.begin() + w->length, uint8_t{0});
-  PutAt(out, w->stamp, m.timeStamp);
-  PutAt(out, w->cls, static_cast<int32_t>(m.cls));
-  PutAt(out, w->cls2, m.code);
+  PutAt(out, w->timeStamp, m.timeStamp);
+  PutAt(out, w->msgClass, static_cast<int32_t>(m.cls));
+  PutAt(out, w->msgClass2, m.code);
   PutAt(out, w->argType, m.argType);
   PutAt(out, w->intArg, m.intArg);
   PutAt(out, w->realArg, m.realArg);
-  PutText(out, w->format, m.format);
-  PutText(out, w->text, m.textArg);
+  PutText(out, w->formatText, m.format);
+  PutText(out, w->textArg, m.textArg);
   return true;
 }
 

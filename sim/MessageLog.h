@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/ParamRecord.h"
 #include "sim/Plant.h"
 
 namespace sim {
@@ -33,7 +34,7 @@ namespace sim {
 inline constexpr uint32_t kGroupMessageLog = 0x8000F200;
 inline constexpr uint32_t kOffsetClearLog = 1;
 inline constexpr size_t kLogCapacity = 32;
-inline constexpr uint16_t kParamLogLevel = 1005;
+inline constexpr uint16_t kParamLogLevel = model::kParamNoLogLevel;
 
 // Message classes, in the order of the log levels that show them (1 errors, 2 warnings,
 // 3 activity).

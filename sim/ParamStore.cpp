@@ -26,22 +26,22 @@ struct Since {
 // Numbers that came with later libraries; every other number of the record (and every extra)
 // is known as soon as the server answers numbers at all.
 constexpr Since kSince[] = {
-    {1805, 1806, {3, 0, 20}},    // PEH filter
-    {1117, 1117, {3, 0, 22}},    // Pot. Rp/Rl
-    {1305, 1306, {3, 0, 25}},    // output weighting
-    {1706, 1716, {3, 0, 26}},    // auto brake distance, ctrl loop on error, PI controllers
-    {1118, 1119, {3, 0, 28}},    // overrun threshold, position mask
-    {1717, 1717, {3, 0, 28}},    // pre-feed
-    {1120, 1120, {3, 0, 31}},    // zero swap
-    {11009, 11010, {3, 0, 32}},  // encoder info
+    {1805, 1806, {3, 0, 20}},  // PEH filter
+    {1117, 1117, {3, 0, 22}},  // Pot. Rp/Rl
+    {1305, 1306, {3, 0, 25}},  // output weighting
+    {1706, 1716, {3, 0, 26}},  // auto brake distance, ctrl loop on error, PI controllers
+    {1118, 1119, {3, 0, 28}},  // overrun threshold, position mask
+    {1717, 1717, {3, 0, 28}},  // pre-feed
+    {1120, 1120, {3, 0, 31}},  // zero swap
+    {model::kParamNoEncoderInfo1, model::kParamNoEncoderInfo2, {3, 0, 32}},  // encoder info
 };
 
 // Numbers the store keeps outside the record; the byte ones travel as one byte.
-constexpr uint16_t kLogLevelNo = 1005;
-constexpr uint16_t kLatchNo = 1113;
-constexpr uint16_t kRefFlagNo = 1116;
-constexpr uint16_t kEncoderInfo1No = 11009;
-constexpr uint16_t kEncoderInfo2No = 11010;
+constexpr uint16_t kLogLevelNo = model::kParamNoLogLevel;
+constexpr uint16_t kLatchNo = model::kParamNoLatch;
+constexpr uint16_t kRefFlagNo = model::kParamNoReferenceFlag;
+constexpr uint16_t kEncoderInfo1No = model::kParamNoEncoderInfo1;
+constexpr uint16_t kEncoderInfo2No = model::kParamNoEncoderInfo2;
 constexpr std::array<uint16_t, 5> kExtras = {kLogLevelNo, kLatchNo, kRefFlagNo, kEncoderInfo1No,
                                              kEncoderInfo2No};
 

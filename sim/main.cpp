@@ -1,36 +1,23 @@
 // valdor-sim: an emulated controller with PLC runtimes and Valdor axis servers, reached over
 // OXA/TCP.
 #include <CLI/CLI.hpp>
-#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "AxtuneVersion.h"
 #include "oxa/OxaTcpServer.h"
+#include "oxa/RouteTable.h"
 #include "sim/Commands.h"
 #include "sim/Plant.h"
-
-namespace {
-
-bool SplitHostPort(const std::string& text, std::string& host, uint16_t& port) {
-  const size_t colon = text.rfind(':');
-  if (colon == std::string::npos || colon == 0) return false;
-  host = text.substr(0, colon);
-  const char* b = text.data() + colon + 1;
-  const char* e = text.data() + text.size();
-  auto [p, ec] = std::from_chars(b, e, port);
-  return ec == std::errc{} && p == e && b != e;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"valdor-sim: emulated controller with PLC runtimes and Valdor axis servers"};
   std::string listen = "127.0.0.1:26801";
   std::string netIdText = "127.0.0.1.1.1";
   std::string configPath;
-  app.add_option("--listen", listen, "TCP endpoint to listen on, HOST:PORT (port 0: any free)")
+  app.add_option("--listen", listen,
+                 "TCP endpoint to listen on, HOST:PORT or [IPV6]:PORT (port 0: any free)")
       ->capture_default_str();
   app.add_option("--netid", netIdText, "NetId of the controller")->capture_default_str();
   app.add_option("--config", configPath, "JSON file naming the runtimes and axis servers")
@@ -42,12 +29,16 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "valdor-sim " AXTUNE_VERSION);
   CLI11_PARSE(app, argc, argv);
 
-  std::string host;
-  uint16_t port = 0;
-  if (!SplitHostPort(listen, host, port)) {
-    std::fprintf(stderr, "valdor-sim: --listen needs HOST:PORT, got \"%s\"\n", listen.c_str());
+  std::string why;
+  const std::optional<oxa::HostPort> endpoint = oxa::ParseHostPort(listen, why, true);
+  if (!endpoint) {
+    std::fprintf(stderr, "valdor-sim: --listen needs HOST:PORT, got \"%s\": %s\n", listen.c_str(),
+                 why.c_str());
     return 2;
   }
+  const std::string& host = endpoint->host;
+  const std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+  const uint16_t port = endpoint->port;
   const auto netId = oxa::NetId::Parse(netIdText);
   if (!netId) {
     std::fprintf(stderr,
@@ -82,7 +73,7 @@ int main(int argc, char** argv) {
   size_t axes = 0;
   for (const auto& s : plant->Servers()) axes += s->Axes().size();
   std::printf("valdor-sim: NetId %s listening on %s:%u (%zu axis servers, %zu axes)\n",
-              netId->ToString().c_str(), host.c_str(), static_cast<unsigned>(server->Port()),
+              netId->ToString().c_str(), shownHost.c_str(), static_cast<unsigned>(server->Port()),
               plant->Servers().size(), axes);
   std::fflush(stdout);
 

@@ -15,6 +15,7 @@
 
 #include "app/Dialogs.h"
 #include "app/FunctionKeyFilter.h"
+#include "app/LoginProgressDialog.h"
 #include "app/MenuIds.h"
 #include "app/QtDocUi.h"
 #include "app/Texts.h"
@@ -264,8 +265,16 @@ void CMainFrame::Logout() {
 }
 
 void CMainFrame::Login() {
-  axlink::Login(Env());
+  // The scan has the Oxa connection to itself: no display tick reads while it runs.
+  const bool ticking = timer_.isActive();
+  timer_.stop();
+  axlink::Logout(Env());
   UpdateStatus();
+  axlink::LoginJob job(oxa_, portHandle_, target_, targetTitle_);
+  RunLogin(job, strings_, target_, this);
+  job.Apply(Env());
+  UpdateStatus();
+  if (ticking) timer_.start();
 }
 
 void CMainFrame::SelectTarget() {

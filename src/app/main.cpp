@@ -13,6 +13,7 @@
 #include "AxtuneVersion.h"
 #include "app/MainFrame.h"
 #include "app/MenuIds.h"
+#include "app/StartupWarnings.h"
 #include "oxa/OxaTcpClient.h"
 
 namespace {
@@ -75,6 +76,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "axtune: the page view could not be created\n");
     return 1;
   }
+  ShowStartupWarnings(*frame.MessagePane(), RouteWarningTexts(client.RouteWarnings(), strings),
+                      strings);
   frame.show();
 
   if (const int command = LanguageCommand(parser.value(language))) {

@@ -34,14 +34,6 @@ template <>
 struct CType<FileValueType::Int16> {
   using type = int16_t;
 };
-template <>
-struct CType<FileValueType::Word16> {
-  using type = uint16_t;
-};
-template <>
-struct CType<FileValueType::Int32> {
-  using type = int32_t;
-};
 
 // Refuses at compile time a field whose C++ type does not match the table's type.
 template <FileValueType T>
@@ -49,122 +41,19 @@ constexpr void* Typed(typename CType<T>::type* p) {
   return p;
 }
 
-#define FILE_PARAM(No, Type, Name)                                                             \
-  FileParam {                                                                                  \
-    No, 1, FileValueType::Type, false, #Name,                                                  \
-        [](ParamRecord& p, LinRecord&, size_t) { return Typed<FileValueType::Type>(&p.Name); } \
+#define FILE_LIN(No, Type, Name)                                                 \
+  FileParam {                                                                    \
+    No, 1, FileValueType::Type, true, #Name, nullptr,                            \
+        [](LinRecord& l, size_t) { return Typed<FileValueType::Type>(&l.Name); } \
   }
-#define FILE_LIN(No, Type, Name)                                                               \
-  FileParam {                                                                                  \
-    No, 1, FileValueType::Type, true, #Name,                                                   \
-        [](ParamRecord&, LinRecord& l, size_t) { return Typed<FileValueType::Type>(&l.Name); } \
-  }
-#define FILE_PARAM_ARRAY(No, Count, Name)                                                    \
-  FileParam {                                                                                \
-    No, Count, FileValueType::Real, false, #Name, [](ParamRecord& p, LinRecord&, size_t i) { \
-      return Typed<FileValueType::Real>(&p.Name[i]);                                         \
-    }                                                                                        \
-  }
-#define FILE_LIN_ARRAY(No, Count, Name)                                                     \
-  FileParam {                                                                               \
-    No, Count, FileValueType::Real, true, #Name, [](ParamRecord&, LinRecord& l, size_t i) { \
-      return Typed<FileValueType::Real>(&l.Name[i]);                                        \
-    }                                                                                       \
+#define FILE_LIN_ARRAY(No, Count, Name)                                               \
+  FileParam {                                                                         \
+    No, Count, FileValueType::Real, true, #Name, nullptr,                             \
+        [](LinRecord& l, size_t i) { return Typed<FileValueType::Real>(&l.Name[i]); } \
   }
 
-constexpr std::array kParams = {
-    FILE_PARAM(2, Real, SoftEndMax),
-    FILE_PARAM(3, Real, SoftEndMin),
-    FILE_PARAM(4, Bool, SoftEndMaxEnabled),
-    FILE_PARAM(5, Bool, SoftEndMinEnabled),
-    FILE_PARAM(6, Bool, MaxLagEnabled),
-    FILE_PARAM(7, Real, MaxLag),
-    FILE_PARAM(8, Real, ReferenceVelo),
-    FILE_PARAM(9, Real, MaxApplSpeed),
-    FILE_PARAM(12, Real, Acceleration),
-    FILE_PARAM(13, Real, MaxApplAcc),
-    FILE_PARAM(14, Real, Deceleration),
-    FILE_PARAM(15, Real, MaxApplDec),
-    FILE_PARAM(16, Real, MaxApplJerk),
-    FILE_PARAM(1000, Int16, ProfileType),
-    FILE_PARAM(1001, Real, CycleTime),
-    FILE_PARAM(1003, Bool, TimeBased),
-    FILE_PARAM(1004, Word16, JerkEnabled),
-    FILE_PARAM(1006, Int16, AuxWord),
-    FILE_PARAM(1100, Int16, EncoderType),
-    FILE_PARAM(1101, Int16, ReferenceMode),
-    FILE_PARAM(1102, Real, ZeroOffset),
-    FILE_PARAM(1103, Real, EncoderWeighting),
-    FILE_PARAM(1104, Real, EncoderIncInterpolation),
-    FILE_PARAM(1105, Real, IndexSearchVelo),
-    FILE_PARAM(1106, Bool, IndexSearchPositive),
-    FILE_PARAM(1107, Real, SyncSearchVelo),
-    FILE_PARAM(1108, Bool, SyncSearchPositive),
-    FILE_PARAM(1109, Real, DefaultHomePos),
-    FILE_PARAM(1110, Bool, EncoderInverted),
-    FILE_PARAM(1111, Real, BaseDistance),
-    FILE_PARAM(1112, Real, ModuloBase),
-    FILE_PARAM(1117, Real, PotRpRl),
-    FILE_PARAM(1118, Int32, OverrunThreshold),
-    FILE_PARAM(1119, Int32, PositionMask),
-    FILE_PARAM(1120, Int32, ZeroSwap),
-    FILE_PARAM(1200, Real, OverlapCompensation),  // sets OverlapCompensation2 as well
-    FILE_PARAM(1201, Real, BendPointVelo),
-    FILE_PARAM(1202, Real, BendPointOutput),
-    FILE_PARAM(1203, Real, ResponseTime),
-    FILE_PARAM(1204, Real, OverlapCompensation2),
-    FILE_PARAM(1280, Real, AreaA),
-    FILE_PARAM(1281, Real, AreaB),
-    FILE_PARAM(1300, Int16, DriveType),
-    FILE_PARAM(1301, Real, VeloRatio),
-    FILE_PARAM(1302, Bool, VeloRatioInverted),
-    FILE_PARAM(1303, Bool, DefaultPowerOk),
-    FILE_PARAM(1304, Bool, AbsoluteOutput),
-    FILE_PARAM(1305, Real, OutputWeighting),
-    FILE_PARAM(1306, Real, OutputIncInterpolation),
-    FILE_PARAM(1400, Real, StartRamp),
-    FILE_PARAM(1401, Bool, PosAccEnabled),
-    FILE_PARAM(1402, Real, PosAccDistance),
-    FILE_PARAM(1500, Real, StopRamp),
-    FILE_PARAM(1501, Real, EmergencyRamp),
-    FILE_PARAM(1502, Real, BrakeDelayOn),
-    FILE_PARAM(1503, Real, BrakeDelayOff),
-    FILE_PARAM(1504, Real, BrakeDelaySafety),
-    FILE_PARAM(1600, Real, CreepSpeed),
-    FILE_PARAM(1601, Real, CreepDistance),
-    FILE_PARAM(1602, Real, BrakeDistance),
-    FILE_PARAM(1603, Real, BrakeDeadTime),
-    FILE_PARAM(1604, Real, CreepSpeedAsym),
-    FILE_PARAM(1605, Real, CreepDistanceAsym),
-    FILE_PARAM(1606, Real, BrakeDistanceAsym),
-    FILE_PARAM(1607, Real, BrakeDeadTimeAsym),
-    FILE_PARAM(1608, Bool, Asymmetric),
-    FILE_PARAM(1700, Real, LagKp),
-    FILE_PARAM(1703, Real, OffsetCompensation),
-    FILE_PARAM(1704, Real, ClampingOutput),
-    FILE_PARAM(1705, Real, ReposDistance),
-    FILE_PARAM(1706, Bool, BrakeDistanceAuto),
-    FILE_PARAM(1707, Bool, CtrlLoopOnError),
-    FILE_PARAM(1708, Real, LagDx),
-    FILE_PARAM(1709, Real, LagTi),
-    FILE_PARAM(1710, Real, LagWuLimit),
-    FILE_PARAM(1711, Real, LagOutLimit),
-    FILE_PARAM(1712, Real, VeloKp),
-    FILE_PARAM(1713, Real, VeloDx),
-    FILE_PARAM(1714, Real, VeloTi),
-    FILE_PARAM(1715, Real, VeloWuLimit),
-    FILE_PARAM(1716, Real, VeloOutLimit),
-    FILE_PARAM(1717, Real, PreFeed),
-    FILE_PARAM(1800, Real, PosRange),
-    FILE_PARAM(1801, Real, TargetRange),
-    FILE_PARAM(1802, Real, TargetFilter),
-    FILE_PARAM(1803, Real, MaxLagFilter),
-    FILE_PARAM(1804, Real, DynLagFilter),
-    FILE_PARAM(1805, Bool, PehEnabled),
-    FILE_PARAM(1806, Real, PehFilter),
-    FILE_PARAM(1900, Real, JogFast),
-    FILE_PARAM(1901, Real, JogSlow),
-    FILE_PARAM_ARRAY(2001, 20, AuxData),
+// The linearisation settings and table travel only in files.
+constexpr std::array kLinParams = {
     FILE_LIN(3000, Bool, LinEnableEoT),
     FILE_LIN(3001, Bool, LinEnableOverlap),
     FILE_LIN(3002, Bool, LinEnableZAdjust),
@@ -187,35 +76,77 @@ constexpr std::array kParams = {
     FILE_LIN_ARRAY(3401, model::kLinTabPoints, LinTabOutput),
 };
 
-#undef FILE_PARAM
 #undef FILE_LIN
-#undef FILE_PARAM_ARRAY
 #undef FILE_LIN_ARRAY
+
+using AuxArray = std::array<double, model::kAuxDataWireLength / sizeof(double)>;
+
+FileValueType FileTypeOf(model::ParamType type) {
+  switch (type) {
+    case model::ParamType::Bool:
+      return FileValueType::Bool;
+    case model::ParamType::Int16:
+      return FileValueType::Int16;
+    case model::ParamType::UInt16:
+      return FileValueType::Word16;
+    case model::ParamType::Int32:
+      return FileValueType::Int32;
+    case model::ParamType::Real:
+    case model::ParamType::Text:
+    case model::ParamType::RealArray:
+      break;
+  }
+  return FileValueType::Real;
+}
+
+// Every numbered field of the parameter record but FileName, which files do not carry; AuxData,
+// 2000 on the wire as one block, is stored value by value as 2001 to 2020. Then the LinRecord
+// numbers.
+std::vector<FileParam> BuildTable() {
+  std::vector<FileParam> table;
+  for (const model::ParamField& f : model::ParamFields()) {
+    if (f.no == 0 || f.type == model::ParamType::Text) continue;
+    const bool array = f.type == model::ParamType::RealArray;
+    table.push_back(FileParam{static_cast<uint16_t>(array ? f.no + 1 : f.no),
+                              static_cast<uint16_t>(array ? std::tuple_size_v<AuxArray> : 1),
+                              FileTypeOf(f.type), false, f.name, &f, nullptr});
+  }
+  std::sort(table.begin(), table.end(),
+            [](const FileParam& a, const FileParam& b) { return a.no < b.no; });
+  table.insert(table.end(), kLinParams.begin(), kLinParams.end());
+  return table;
+}
+
+const std::vector<FileParam>& Table() {
+  static const std::vector<FileParam> table = BuildTable();
+  return table;
+}
 
 constexpr uint16_t kNoOverlapCompensation = 1200;
 constexpr uint16_t kNoOverlapCompensation2 = 1204;
 
-// Every number of the table has a slot of its own, 1 to kSlots - 1; slot 0 stands for the numbers
-// the format does not list.
-constexpr size_t kSlots = [] {
-  size_t n = 1;
-  for (const FileParam& p : kParams) n += p.count;
+// Every number of the table has a slot of its own, 1 to the table's values; slot 0 stands for the
+// numbers the format does not list. At most one slot per field of the parameter record, AuxData
+// with one per value, and the LinRecord slots.
+constexpr size_t kMaxSlots = [] {
+  size_t n = 1 + model::kParamFieldCount + std::tuple_size_v<AuxArray>;
+  for (const FileParam& p : kLinParams) n += p.count;
   return n;
 }();
 
 struct Plan {
   std::array<uint16_t, size_t{kFileNumberMask} + 1> slotOf{};  // by number
-  std::array<const FileParam*, kSlots> param{};                // by slot
+  std::vector<const FileParam*> param;                         // by slot
 };
 
 const Plan& ThePlan() {
   static const std::unique_ptr<Plan> plan = [] {
     auto p = std::make_unique<Plan>();
-    uint16_t slot = 1;
-    for (const FileParam& e : kParams) {
-      for (size_t i = 0; i < e.count; ++i, ++slot) {
-        p->slotOf[e.no + i] = slot;
-        p->param[slot] = &e;
+    p->param.push_back(nullptr);
+    for (const FileParam& e : Table()) {
+      for (size_t i = 0; i < e.count; ++i) {
+        p->slotOf[e.no + i] = static_cast<uint16_t>(p->param.size());
+        p->param.push_back(&e);
       }
     }
     return p;
@@ -352,7 +283,7 @@ class Parser {
   void Apply() {
     if (result_.recordsRead == 0) return;
     size_t lastSlot = 0;  // the slot of the file's last record, 0 when it set nothing
-    for (size_t slot = 1; slot < kSlots; ++slot) {
+    for (size_t slot = 1; slot < plan_.param.size(); ++slot) {
       if (staged_[slot].position == result_.recordsRead) lastSlot = slot;
       if (staged_[slot].position != 0) Store(slot);
     }
@@ -385,7 +316,7 @@ class Parser {
     uint64_t value;
     size_t position;
   };
-  std::array<Staged, kSlots> staged_{};
+  std::array<Staged, kMaxSlots> staged_{};
 };
 
 struct FileCloser {
@@ -434,8 +365,14 @@ void ApplyFormatDefaults(int format, ParamRecord& r) {
   r.PreFeed = 1.0;  // format < 215
 }
 
+void* FileParam::at(ParamRecord& param, LinRecord& linRecord, size_t index) const {
+  if (linAt) return linAt(linRecord, index);
+  if (field->type == model::ParamType::RealArray) return &field->Ref<AuxArray>(param)[index];
+  return field->at(param);
+}
+
 std::span<const FileParam> FileParams() {
-  return kParams;
+  return Table();
 }
 
 const FileParam* FindFileParam(uint16_t no, size_t& index) {
@@ -562,7 +499,7 @@ std::vector<FileParamDiff> DiffParameterSets(const ParamRecord& paramA, const Li
                                              const ParamRecord& paramB, const LinRecord& linB,
                                              size_t tablePoints) {
   std::vector<FileParamDiff> diffs;
-  for (const FileParam& p : kParams) {
+  for (const FileParam& p : Table()) {
     const bool table = p.lin && p.count == model::kLinTabPoints;
     const size_t count = table ? std::min(tablePoints, size_t{p.count}) : p.count;
     for (size_t i = 0; i < count; ++i) {

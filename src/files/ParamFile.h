@@ -44,10 +44,16 @@ struct FileParam {
   FileValueType type;
   bool lin;  // a field of LinRecord, else of ParamRecord
   std::string_view name;
-  void* (*at)(model::ParamRecord&, model::LinRecord&, size_t index);
+  const model::ParamField* field;                   // the ParamRecord field; null for LinRecord
+  void* (*linAt)(model::LinRecord&, size_t index);  // the LinRecord field; null for ParamRecord
+
+  // The value `index` of the entry in one of the records.
+  void* at(model::ParamRecord& param, model::LinRecord& linRecord, size_t index) const;
 };
 
-// Every number of the format, in the order the writer stores them (1200 before 1204).
+// Every number of the format, in the order the writer stores them (ascending). The ParamRecord
+// numbers are those of the record's own field table, AuxData as 2001 to 2020; the LinRecord
+// numbers from 3000 on are the format's alone.
 std::span<const FileParam> FileParams();
 // The entry of a number in today's numbering and the array index within it; null for a number
 // the format does not list.

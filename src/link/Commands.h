@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "model/ParamRecord.h"
+
 namespace axlink {
 
 inline constexpr uint32_t kCommandGroup = 0x80004200;  // + axis number
@@ -25,9 +27,9 @@ inline constexpr int32_t kMoveJogPositive = 3;
 inline constexpr int32_t kMoveJogNegative = 4;
 
 // Numbers of the menu settings.
-inline constexpr uint16_t kParamLogLevel = 1005;
-inline constexpr uint16_t kParamLatch = 1113;
-inline constexpr uint16_t kParamReferenceFlag = 1116;
+inline constexpr uint16_t kParamLogLevel = model::kParamNoLogLevel;
+inline constexpr uint16_t kParamLatch = model::kParamNoLatch;
+inline constexpr uint16_t kParamReferenceFlag = model::kParamNoReferenceFlag;
 
 // 20 bytes: mode (int32), position (double, mm), velocity (double, mm/s), little-endian, packed.
 struct MoveBlock {

@@ -70,23 +70,25 @@ class Scan {
   explicit Scan(const LoginEnv& env) : env_(env), oxa_(*env.oxa) { addr_.netId = env.target; }
 
   bool Unreachable() const { return unreachable_; }
+  bool Stopped() const { return unreachable_ || cancelled_; }
   const std::vector<FoundServer>& Found() const { return found_; }
 
   void ScanCv2() {
     for (uint16_t runtime : kCv2RuntimePorts) {
-      if (unreachable_) return;
+      if (Stopped()) return;
       const std::array<uint16_t, 4> ports = ProbeTasks(runtime);
       for (uint16_t port : ports) {
-        if (port != 0 && !unreachable_) ProbeServer(port);
+        if (port != 0 && !Stopped()) ProbeServer(port);
       }
     }
   }
 
   void ScanCv3() {
     for (uint32_t p = kCv3FirstPort; p <= kCv3LastPort; ++p) {
-      if (unreachable_) return;
+      if (Stopped() || !Next(static_cast<uint16_t>(p), 0)) return;
       const uint16_t port = ProbeRuntime(static_cast<uint16_t>(p));
-      if (port != 0 && !unreachable_) ProbeServer(port);
+      ++done_;
+      if (port != 0 && !Stopped()) ProbeServer(port);
     }
   }
 
@@ -116,6 +118,14 @@ class Scan {
   }
 
  private:
+  // Tells the progress what comes next; false once the user cancelled.
+  bool Next(uint16_t port, uint16_t task) {
+    if (env_.progress == nullptr) return true;
+    const LoginProgress p{done_, kLoginProbes, port, task, found_.size()};
+    cancelled_ = !env_.progress->Continue(p);
+    return !cancelled_;
+  }
+
   int32_t Read(uint32_t group, uint32_t offset, std::span<uint8_t> buf) {
     if (unreachable_) return oxa::kErrNoResponse;
     const int32_t r =
@@ -144,12 +154,14 @@ class Scan {
   std::array<uint16_t, 4> ProbeTasks(uint16_t runtime) {
     std::array<uint16_t, 4> ports{};
     addr_.port = runtime;
-    for (uint16_t task = 1; task <= 4 && !unreachable_; ++task) {
+    for (uint16_t task = 1; task <= 4 && !Stopped(); ++task) {
+      if (!Next(runtime, task)) break;
       const std::string name = ".SYSTEMTASKINFOARR[" + std::to_string(task) + "].ACTIVE";
       std::array<uint8_t, 1> active{};
       if (ReadSymbol(name, active) && active[0] != 0) {
         ports[task - 1u] = static_cast<uint16_t>(runtime + task);
       }
+      ++done_;
     }
     return ports;
   }
@@ -211,6 +223,8 @@ class Scan {
   oxa::IOxa& oxa_;
   oxa::OxaAddr addr_;
   bool unreachable_ = false;
+  bool cancelled_ = false;
+  size_t done_ = 0;
   std::vector<FoundServer> found_;
 };
 

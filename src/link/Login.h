@@ -52,6 +52,27 @@ struct FrameStatus {
   std::string windowTitle{kTitleOffline};
 };
 
+// Where a login stands, told before each candidate port is probed.
+struct LoginProgress {
+  size_t done = 0;     // candidate probes finished
+  size_t total = 0;    // candidate probes of a whole scan (kLoginProbes)
+  uint16_t port = 0;   // the runtime port about to be probed
+  uint16_t task = 0;   // the task of a CV2 runtime (1 to 4), 0 for a CV3 runtime
+  size_t servers = 0;  // axis servers found so far
+};
+
+// Four tasks of each CV2 runtime and every CV3 port.
+inline constexpr size_t kLoginProbes =
+    4 * kCv2RuntimePorts.size() + (kCv3LastPort - kCv3FirstPort + 1);
+
+// Told before every candidate probe, on the thread that runs the login. Answering false ends the
+// scan before that probe; the servers found so far are kept and the login goes on with them.
+class ILoginProgress {
+ public:
+  virtual ~ILoginProgress() = default;
+  virtual bool Continue(const LoginProgress& progress) = 0;
+};
+
 struct LoginEnv {
   oxa::IOxa* oxa = nullptr;
   long portHandle = 0;                   // 0: no port open, login stays offline
@@ -60,6 +81,7 @@ struct LoginEnv {
   IAxisListSink* lists = nullptr;  // axis tree and overview list; none: login stops after logout
   ILoginDocument* document = nullptr;
   FrameStatus* status = nullptr;
+  ILoginProgress* progress = nullptr;  // none: the scan runs to its end
 };
 
 // Timeout 1000 ms, offline texts (only while a port is open), lists cleared, document reset,

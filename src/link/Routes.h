@@ -10,16 +10,17 @@
 #include <vector>
 
 #include "oxa/Oxa.h"
+#include "oxa/RouteRecord.h"
 
 namespace axlink {
 
-inline constexpr uint32_t kRouterCountOffset = 2;
-inline constexpr uint32_t kRouterListOffset = 1;
-inline constexpr size_t kRouteRecordSize = 58;
-inline constexpr size_t kRouteNameOffset = 16;
-inline constexpr size_t kRouteNetIdOffset = 52;
+inline constexpr uint32_t kRouterCountOffset = oxa::kRouterOffsetCount;
+inline constexpr uint32_t kRouterListOffset = oxa::kRouterOffsetList;
+inline constexpr size_t kRouteRecordSize = oxa::kRouteRecordSize;
+inline constexpr size_t kRouteNameOffset = oxa::kRouteNameOffset;
+inline constexpr size_t kRouteNetIdOffset = oxa::kRouteNetIdOffset;
 // Route names are cut at 35 characters even when the router sends no terminator.
-inline constexpr size_t kRouteNameMax = 35;
+inline constexpr size_t kRouteNameMax = oxa::kMaxRouteName;
 // The dialog lists "Local" and at most 49 routes.
 inline constexpr size_t kMaxTargetEntries = 50;
 // A route list whose read would not fit one answer frame is not asked for.

@@ -10,36 +10,25 @@ namespace msglog {
 
 namespace {
 
-inline constexpr int kNone = -1;
+constexpr int kNone = kNoField;
 
-// Byte offsets of the fields of one entry layout; kNone for a field the layout lacks.
-struct EntryLayout {
-  int version;
-  uint32_t length;
-  int timeStamp;
-  int msgClass;
-  int msgClass2;
-  int formatText;
-  int argType;
-  int intArg;
-  int realArg;
-  int textArg;
-};
-
-constexpr std::array<EntryLayout, 4> kLayouts{{
-    // version, length, stamp, class, class2, format, argType, int, real, text
-    {1, 530, kNone, 0, kNone, 4, 260, 262, 266, 274},
-    {2, 538, 0, 8, kNone, 12, 268, 270, 274, 282},
-    {3, 542, 0, 8, 12, 16, 272, 274, 278, 286},
-    {4, 544, 8, 16, 20, 24, 280, 284, 0, 288},
-}};
-
-const EntryLayout* Find(int layout) {
-  for (const auto& l : kLayouts) {
-    if (l.version == layout) return &l;
-  }
-  return nullptr;
+constexpr bool FieldFits(int offset, size_t size, uint32_t length) {
+  return offset == kNone || (offset >= 0 && static_cast<size_t>(offset) + size <= length);
 }
+
+// Every field of every layout lies inside the entry.
+constexpr bool Fits(const EntryLayout& l) {
+  return FieldFits(l.timeStamp, sizeof(uint64_t), l.length) &&
+         FieldFits(l.msgClass, sizeof(int32_t), l.length) &&
+         FieldFits(l.msgClass2, sizeof(int32_t), l.length) &&
+         FieldFits(l.formatText, kTextCapacity, l.length) &&
+         FieldFits(l.argType, sizeof(int16_t), l.length) &&
+         FieldFits(l.intArg, sizeof(int32_t), l.length) &&
+         FieldFits(l.realArg, sizeof(double), l.length) &&
+         FieldFits(l.textArg, kTextCapacity, l.length) && l.formatText != kNone &&
+         l.textArg != kNone;
+}
+static_assert(std::ranges::all_of(kEntryLayouts, Fits), "every field lies inside its entry");
 
 template <class T>
 T Field(std::span<const uint8_t> wire, int offset) {
@@ -65,13 +54,20 @@ std::string_view LogEntry::Text() const {
   return {TextArg.data(), ::strnlen(TextArg.data(), kTextCapacity)};
 }
 
+const EntryLayout* FindEntryLayout(int layout) {
+  for (const auto& l : kEntryLayouts) {
+    if (l.version == layout) return &l;
+  }
+  return nullptr;
+}
+
 uint32_t LogEntryLength(int layout) {
-  const EntryLayout* l = Find(layout);
+  const EntryLayout* l = FindEntryLayout(layout);
   return l ? l->length : 0;
 }
 
 int32_t DecodeLogEntry(int layout, std::span<const uint8_t> wire, LogEntry& out) {
-  const EntryLayout* l = Find(layout);
+  const EntryLayout* l = FindEntryLayout(layout);
   if (!l) return oxa::kErrLayoutUnsupported;
   if (wire.size() < l->length) return oxa::kErrInvalidSize;
   LogEntry e;

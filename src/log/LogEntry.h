@@ -28,6 +28,33 @@ struct LogEntry {
   std::string_view Text() const;
 };
 
+// Byte offsets of the fields of one entry layout; kNoField for a field the layout lacks. The two
+// texts are kTextCapacity bytes wide. The log reader and the emulator's log both use this table.
+inline constexpr int kNoField = -1;
+struct EntryLayout {
+  int version;
+  uint32_t length;
+  int timeStamp;  // uint64
+  int msgClass;   // int32
+  int msgClass2;  // int32
+  int formatText;
+  int argType;  // int16
+  int intArg;   // int32
+  int realArg;  // double
+  int textArg;
+};
+
+inline constexpr std::array<EntryLayout, 4> kEntryLayouts{{
+    // version, length, stamp, class, class2, format, argType, int, real, text
+    {1, 530, kNoField, 0, kNoField, 4, 260, 262, 266, 274},
+    {2, 538, 0, 8, kNoField, 12, 268, 270, 274, 282},
+    {3, 542, 0, 8, 12, 16, 272, 274, 278, 286},
+    {4, 544, 8, 16, 20, 24, 280, 284, 0, 288},
+}};
+
+// The layout of version `layout`; null for a version without one.
+const EntryLayout* FindEntryLayout(int layout);
+
 // Wire length of an entry in layout 1 to 4; 0 for any other layout (layout 0 keeps no entries).
 uint32_t LogEntryLength(int layout);
 

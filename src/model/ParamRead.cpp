@@ -11,8 +11,6 @@
 namespace model {
 namespace {
 
-constexpr uint16_t kEncoderInfo1No = 11009;
-constexpr uint16_t kEncoderInfo2No = 11010;
 constexpr uint16_t kReferenceVeloNo = 8;
 constexpr uint16_t kMaxApplJerkNo = 16;
 
@@ -64,34 +62,16 @@ int16_t Low16(int32_t v) {
   return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(v) & 0xFFFFu));
 }
 
-// What a failed single read stores. The areas and the velocity ratio fall back to 1.0, the
-// value a read of all pages starts them with, so that a server that does not know them leaves
-// a usable ratio rather than 0; the four enumerations fall back to -1 ("not read").
-double DefaultOf(uint16_t no) {
-  switch (no) {
-    case 1100:  // EncoderType
-    case 1101:  // ReferenceMode
-    case 1300:  // DriveType
-    case 1000:  // ProfileType
-      return -1;
-    case 1280:  // AreaA
-    case 1281:  // AreaB
-    case 1301:  // VeloRatio
-      return 1.0;
-    default:
-      return 0;
-  }
-}
-
 // Reads one number into its field by the field's type.
 int32_t ReadField(const AxisLink& link, ParamRecord& rec, uint16_t no) {
   const ParamField* f = FindParamField(no);
   if (f == nullptr) return oxa::kOk;
   switch (f->type) {
     case ParamType::Real:
-      return ReadParamNoReal(link, f->Ref<double>(rec), DefaultOf(no), no);
+      return ReadParamNoReal(link, f->Ref<double>(rec), f->readFallback, no);
     case ParamType::Int16:
-      return ReadParamNoInt16(link, f->Ref<int16_t>(rec), static_cast<int16_t>(DefaultOf(no)), no);
+      return ReadParamNoInt16(link, f->Ref<int16_t>(rec), static_cast<int16_t>(f->readFallback),
+                              no);
     case ParamType::UInt16: {
       int16_t v = 0;
       const int32_t rc = ReadParamNoInt16(link, v, 0, no);
@@ -174,7 +154,7 @@ ParamBatchRequest BatchRequest(int page, const LibVersion& lib) {
     case kPageEncoder:
       Fill(r.doubleNos, d, {1102, 1103, 1104, 1105, 1107, 1109, 1111, 1112, 1117});
       if (LibVersionAtLeast(lib, 3, 0, 32))
-        Fill(r.doubleNos, d, {kEncoderInfo1No, kEncoderInfo2No});
+        Fill(r.doubleNos, d, {kParamNoEncoderInfo1, kParamNoEncoderInfo2});
       Fill(r.intNos, i, {1106, 1108, 1110, 1118, 1119});
       if (LibVersionAtLeast(lib, 3, 0, 31)) Fill(r.intNos, i, {1120});
       break;
@@ -343,9 +323,9 @@ void ApplyParamBatch(const ParamBatchRequest& request, const ParamBatchAnswer& a
   for (size_t s = 0; s < kBatchSlots; ++s) {
     const auto no = static_cast<uint16_t>(request.doubleNos[s]);
     const double v = answer.doubles[s];
-    if (no == kEncoderInfo1No) {
+    if (no == kParamNoEncoderInfo1) {
       runtime.EncoderInfo1 = v;
-    } else if (no == kEncoderInfo2No) {
+    } else if (no == kParamNoEncoderInfo2) {
       runtime.EncoderInfo2 = v;
     } else if (const ParamField* f = FindParamField(no)) {
       switch (f->type) {

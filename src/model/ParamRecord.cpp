@@ -6,11 +6,53 @@
 namespace model {
 namespace {
 
-#define PARAM(Name, No, Type, Page)                                          \
-  ParamField {                                                               \
-#Name, No, ParamType::Type, Page,                                        \
-        [](ParamRecord & r) -> void* { return static_cast<void*>(&r.Name); } \
+template <ParamType T>
+struct CType;
+template <>
+struct CType<ParamType::Real> {
+  using type = double;
+};
+template <>
+struct CType<ParamType::Int16> {
+  using type = int16_t;
+};
+template <>
+struct CType<ParamType::UInt16> {
+  using type = uint16_t;
+};
+template <>
+struct CType<ParamType::Int32> {
+  using type = int32_t;
+};
+template <>
+struct CType<ParamType::Bool> {
+  using type = bool;
+};
+template <>
+struct CType<ParamType::Text> {
+  using type = std::array<char, 256>;
+};
+template <>
+struct CType<ParamType::RealArray> {
+  using type = std::array<double, kAuxDataWireLength / sizeof(double)>;
+};
+
+// Refuses at compile time a field whose C++ type does not match the table's type.
+template <ParamType T>
+constexpr void* Typed(typename CType<T>::type* p) {
+  return p;
+}
+
+// PARAM_OR: a field whose failed single read stores `Fallback` rather than 0. The areas and the
+// velocity ratio fall back to 1.0, the value a read of all pages starts them with, so that a
+// server that does not know them leaves a usable ratio; the four enumerations fall back to -1
+// ("not read").
+#define PARAM_OR(Name, No, Type, Page, Fallback)                                  \
+  ParamField {                                                                    \
+#Name, No, ParamType::Type, Page,                                             \
+        [](ParamRecord & r) { return Typed<ParamType::Type>(&r.Name); }, Fallback \
   }
+#define PARAM(Name, No, Type, Page) PARAM_OR(Name, No, Type, Page, 0.0)
 
 constexpr std::array kFields = {
     PARAM(FileName, 1007, Text, kPageCommon),
@@ -19,8 +61,8 @@ constexpr std::array kFields = {
     PARAM(BendPointVelo, 1201, Real, kPageValve),
     PARAM(BendPointOutput, 1202, Real, kPageValve),
     PARAM(ResponseTime, 1203, Real, kPageValve),
-    PARAM(AreaA, 1280, Real, kPageValve),
-    PARAM(AreaB, 1281, Real, kPageValve),
+    PARAM_OR(AreaA, 1280, Real, kPageValve, 1.0),
+    PARAM_OR(AreaB, 1281, Real, kPageValve, 1.0),
     PARAM(ValveSpare1, 0, Real, kPageNone),
     PARAM(ValveSpare2, 0, Real, kPageNone),
     PARAM(ZeroOffset, 1102, Real, kPageEncoder),
@@ -31,8 +73,8 @@ constexpr std::array kFields = {
     PARAM(DefaultHomePos, 1109, Real, kPageEncoder),
     PARAM(BaseDistance, 1111, Real, kPageEncoder),
     PARAM(ModuloBase, 1112, Real, kPageEncoder),
-    PARAM(EncoderType, 1100, Int16, kPageCommon),
-    PARAM(ReferenceMode, 1101, Int16, kPageCommon),
+    PARAM_OR(EncoderType, 1100, Int16, kPageCommon, -1.0),
+    PARAM_OR(ReferenceMode, 1101, Int16, kPageCommon, -1.0),
     PARAM(OverrunThreshold, 1118, Int32, kPageEncoder),
     PARAM(PositionMask, 1119, Int32, kPageEncoder),
     PARAM(ZeroSwap, 1120, Int32, kPageEncoder),
@@ -40,15 +82,15 @@ constexpr std::array kFields = {
     PARAM(SyncSearchPositive, 1108, Bool, kPageEncoder),
     PARAM(EncoderInverted, 1110, Bool, kPageEncoder),
     PARAM(TimeBased, 1003, Bool, kPageGlobal),
-    PARAM(ProfileType, 1000, Int16, kPageCommon),
+    PARAM_OR(ProfileType, 1000, Int16, kPageCommon, -1.0),
     PARAM(JerkEnabled, 1004, UInt16, kPageGlobal),
     PARAM(AuxWord, 1006, Int16, kPageNone),
     PARAM(PosAccEnabled, 1401, Bool, kPageGlobal),
     PARAM(MaxLagEnabled, 6, Bool, kPageMonitor),
     PARAM(CycleTime, 1001, Real, kPageCommon),
     PARAM(ReferenceVelo, 8, Real, kPageGlobal),
-    PARAM(VeloRatio, 1301, Real, kPageValve),
-    PARAM(DriveType, 1300, Int16, kPageCommon),
+    PARAM_OR(VeloRatio, 1301, Real, kPageValve, 1.0),
+    PARAM_OR(DriveType, 1300, Int16, kPageCommon, -1.0),
     PARAM(VeloRatioInverted, 1302, Bool, kPageValve),
     PARAM(DefaultPowerOk, 1303, Bool, kPageValve),
     PARAM(AbsoluteOutput, 1304, Bool, kPageValve),
@@ -111,6 +153,9 @@ constexpr std::array kFields = {
 };
 
 #undef PARAM
+#undef PARAM_OR
+
+static_assert(kFields.size() == kParamFieldCount);
 
 }  // namespace
 

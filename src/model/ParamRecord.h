@@ -116,6 +116,14 @@ inline constexpr uint16_t kParamNoAuxWord = 1006;
 inline constexpr uint32_t kFileNameWireLength = 256;
 inline constexpr uint32_t kAuxDataWireLength = 160;
 
+// Numbers outside the record: the settings of the Online menu, and the encoder values that the
+// batch of the Encoder page carries for the runtime record.
+inline constexpr uint16_t kParamNoLogLevel = 1005;
+inline constexpr uint16_t kParamNoLatch = 1113;
+inline constexpr uint16_t kParamNoReferenceFlag = 1116;
+inline constexpr uint16_t kParamNoEncoderInfo1 = 11009;
+inline constexpr uint16_t kParamNoEncoderInfo2 = 11010;
+
 // Page numbers of the page view, in tab order; 12 stands for all pages.
 enum Page : int {
   kPageCommon = 0,
@@ -136,13 +144,16 @@ enum Page : int {
 
 enum class ParamType : uint8_t { Real, Int16, UInt16, Int32, Bool, Text, RealArray };
 
-// One field of the record: its name, parameter number (0: it has none), type and page.
+// One field of the record: its name, parameter number (0: it has none), type, page, and what a
+// failed single read of its number stores. This is the one map of parameter numbers to fields:
+// the record readers and writers, the parameter file reader and the emulator all go through it.
 struct ParamField {
   std::string_view name;
   uint16_t no;
   ParamType type;
   int page;
   void* (*at)(ParamRecord&);
+  double readFallback;
 
   template <class T>
   T& Ref(ParamRecord& r) const {
@@ -154,7 +165,8 @@ struct ParamField {
   }
 };
 
-// Every field of the record, in declaration order.
+// Every field of the record, in declaration order; kParamFieldCount of them.
+inline constexpr size_t kParamFieldCount = 95;
 std::span<const ParamField> ParamFields();
 // The field of a parameter number, or null when no field carries it.
 const ParamField* FindParamField(uint16_t no);

@@ -7,14 +7,6 @@
 
 namespace oxa {
 
-namespace {
-
-constexpr size_t kNameOffset = 16;
-constexpr size_t kNameField = 36;
-constexpr size_t kNetIdOffset = 52;
-
-}  // namespace
-
 int32_t AnswerLocalRouter(const RouteTable& table, Command command, uint32_t indexOffset,
                           std::span<uint8_t> readData) {
   if (command != Command::Read) return kErrServiceNotSupported;
@@ -30,9 +22,9 @@ int32_t AnswerLocalRouter(const RouteTable& table, Command command, uint32_t ind
     for (size_t i = 0; i < count; ++i) {
       const RouteEntry& r = table.routes[i];
       uint8_t* rec = readData.data() + i * kRouteRecordSize;
-      const size_t n = std::min(r.name.size(), kNameField - 1);
-      std::memcpy(rec + kNameOffset, r.name.data(), n);
-      std::memcpy(rec + kNetIdOffset, r.netId.b.data(), r.netId.b.size());
+      const size_t n = std::min(r.name.size(), kMaxRouteName);
+      std::memcpy(rec + kRouteNameOffset, r.name.data(), n);
+      std::memcpy(rec + kRouteNetIdOffset, r.netId.b.data(), r.netId.b.size());
     }
     return kOk;
   }

@@ -13,13 +13,10 @@
 #include <span>
 
 #include "oxa/Endpoint.h"
+#include "oxa/RouteRecord.h"
 #include "oxa/RouteTable.h"
 
 namespace oxa {
-
-inline constexpr size_t kRouteRecordSize = 58;
-inline constexpr uint32_t kRouterOffsetList = 1;
-inline constexpr uint32_t kRouterOffsetCount = 2;
 
 // True when a request to `target` at `indexGroup` is for the local router of `local`.
 inline bool IsLocalRouterRequest(const NetId& local, const OxaAddr& target, uint32_t indexGroup) {

@@ -307,6 +307,10 @@ int32_t OxaTcpClient::OxaPortClose() {
   return kOk;
 }
 
+const std::vector<RouteWarning>& OxaTcpClient::RouteWarnings() const {
+  return impl_->table.warnings;
+}
+
 int32_t OxaTcpClient::OxaGetLocalAddress(OxaAddr* addr) {
   if (impl_->port == 0) return kErrTargetMachineNotFound;
   if (addr == nullptr) return kErrInvalidData;

@@ -23,6 +23,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "oxa/Oxa.h"
 #include "oxa/RouteTable.h"
@@ -47,6 +48,8 @@ class OxaTcpClient final : public IOxa {
   // Closes all connections and forgets the route table.
   int32_t OxaPortClose() override;
   int32_t OxaGetLocalAddress(OxaAddr* addr) override;
+  // What the route file that OxaPortOpen read had to skip; empty while the port is closed.
+  const std::vector<RouteWarning>& RouteWarnings() const;
   // Accepts 1 ms and more; 0x706 otherwise (the timeout then stays as it was).
   int32_t OxaSyncSetTimeout(int32_t milliseconds) override;
   int32_t OxaSyncReadReq(const OxaAddr* addr, uint32_t indexGroup, uint32_t indexOffset,

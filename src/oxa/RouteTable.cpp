@@ -1,7 +1,6 @@
 #include "oxa/RouteTable.h"
 
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -29,13 +28,78 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
   return fields;
 }
 
-struct Endpoint {
-  std::string host;
-  uint16_t port = 0;
-};
+bool ValidName(std::string_view name, std::string& why) {
+  if (name.size() > kMaxRouteName) {
+    why = "route name longer than 35 bytes";
+    return false;
+  }
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      why = "control character in route name";
+      return false;
+    }
+  }
+  return true;
+}
 
-// "<host>:<port>" or "[<ipv6>]:<port>"; the port is 1..65535.
-std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& why) {
+// Parses one line without its comment; returns false with `why` filled when it is malformed.
+// A piece of the file quoted in a warning: at most 40 bytes, anything but printable ASCII as '?'.
+std::string Quoted(std::string_view text) {
+  std::string out(text.substr(0, 40));
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+  }
+  return out;
+}
+
+bool ParseLine(const std::vector<std::string_view>& f, RouteTable& table, bool& haveLocal,
+               std::string& why) {
+  const bool isLocal = f[0] == "local";
+  if (!isLocal && f[0] != "route") {
+    why = "unknown keyword '" + Quoted(f[0]) + "'";
+    return false;
+  }
+  const size_t expected = isLocal ? 3 : 4;
+  if (f.size() != expected) {
+    why = isLocal ? "expected 'local <netid> <host>:<tcp-port>'"
+                  : "expected 'route <name> <netid> <host>:<tcp-port>'";
+    return false;
+  }
+  RouteEntry entry;
+  if (!isLocal) {
+    if (!ValidName(f[1], why)) return false;
+    entry.name = std::string(f[1]);
+  }
+  const auto netId = NetId::Parse(f[expected - 2]);
+  if (!netId) {
+    why = "NetId must be six numbers 0..255 separated by '.'";
+    return false;
+  }
+  entry.netId = *netId;
+  auto endpoint = ParseHostPort(f[expected - 1], why);
+  if (!endpoint) return false;
+  entry.host = std::move(endpoint->host);
+  entry.tcpPort = endpoint->port;
+  if (isLocal) {
+    if (haveLocal) {
+      why = "second 'local' line";
+      return false;
+    }
+    haveLocal = true;
+    table.local = std::move(entry);
+  } else {
+    if (table.routes.size() >= kMaxRoutes) {
+      why = "more than 1024 routes";
+      return false;
+    }
+    table.routes.push_back(std::move(entry));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<HostPort> ParseHostPort(std::string_view text, std::string& why, bool allowPortZero) {
   const size_t colon = text.rfind(':');
   if (colon == std::string_view::npos) {
     why = "endpoint without ':<tcp-port>'";
@@ -62,74 +126,13 @@ std::optional<Endpoint> ParseEndpoint(std::string_view text, std::string& why) {
   unsigned port = 0;
   const char* end = portText.data() + portText.size();
   const auto [next, ec] = std::from_chars(portText.data(), end, port);
-  if (portText.empty() || ec != std::errc{} || next != end || port == 0 || port > 65535) {
-    why = "TCP port must be 1..65535";
+  const unsigned lowest = allowPortZero ? 0 : 1;
+  if (portText.empty() || ec != std::errc{} || next != end || port < lowest || port > 65535) {
+    why = allowPortZero ? "TCP port must be 0..65535" : "TCP port must be 1..65535";
     return std::nullopt;
   }
-  return Endpoint{std::string(host), static_cast<uint16_t>(port)};
+  return HostPort{std::string(host), static_cast<uint16_t>(port)};
 }
-
-bool ValidName(std::string_view name, std::string& why) {
-  if (name.size() > kMaxRouteName) {
-    why = "route name longer than 35 bytes";
-    return false;
-  }
-  for (const char c : name) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      why = "control character in route name";
-      return false;
-    }
-  }
-  return true;
-}
-
-// Parses one line without its comment; returns false with `why` filled when it is malformed.
-bool ParseLine(const std::vector<std::string_view>& f, RouteTable& table, bool& haveLocal,
-               std::string& why) {
-  const bool isLocal = f[0] == "local";
-  if (!isLocal && f[0] != "route") {
-    why = "unknown keyword '" + std::string(f[0].substr(0, 40)) + "'";
-    return false;
-  }
-  const size_t expected = isLocal ? 3 : 4;
-  if (f.size() != expected) {
-    why = isLocal ? "expected 'local <netid> <host>:<tcp-port>'"
-                  : "expected 'route <name> <netid> <host>:<tcp-port>'";
-    return false;
-  }
-  RouteEntry entry;
-  if (!isLocal) {
-    if (!ValidName(f[1], why)) return false;
-    entry.name = std::string(f[1]);
-  }
-  const auto netId = NetId::Parse(f[expected - 2]);
-  if (!netId) {
-    why = "NetId must be six numbers 0..255 separated by '.'";
-    return false;
-  }
-  entry.netId = *netId;
-  auto endpoint = ParseEndpoint(f[expected - 1], why);
-  if (!endpoint) return false;
-  entry.host = std::move(endpoint->host);
-  entry.tcpPort = endpoint->port;
-  if (isLocal) {
-    if (haveLocal) {
-      why = "second 'local' line";
-      return false;
-    }
-    haveLocal = true;
-    table.local = std::move(entry);
-  } else {
-    if (table.routes.size() >= kMaxRoutes) {
-      why = "more than 1024 routes";
-      return false;
-    }
-    table.routes.push_back(std::move(entry));
-  }
-  return true;
-}
-
-}  // namespace
 
 RouteEntry RouteTable::DefaultLocal() {
   return RouteEntry{{}, NetId{{127, 0, 0, 1, 1, 1}}, "127.0.0.1", kDefaultTcpPort};
@@ -143,7 +146,12 @@ const RouteEntry* RouteTable::Find(const NetId& netId) const {
   return nullptr;
 }
 
-RouteTable ParseRouteTable(std::string_view text, std::vector<std::string>& warnings) {
+std::string ToString(const RouteWarning& warning) {
+  if (warning.line == 0) return warning.file + ": " + warning.text;
+  return warning.file + ": line " + std::to_string(warning.line) + ": " + warning.text;
+}
+
+RouteTable ParseRouteTable(std::string_view text, std::string_view file) {
   RouteTable table;
   bool haveLocal = false;
   size_t lineNo = 0;
@@ -160,7 +168,7 @@ RouteTable ParseRouteTable(std::string_view text, std::vector<std::string>& warn
     if (fields.empty()) continue;
     std::string why;
     if (!ParseLine(fields, table, haveLocal, why)) {
-      warnings.push_back("line " + std::to_string(lineNo) + ": " + why + ", line skipped");
+      table.warnings.push_back({std::string(file), lineNo, why + ", line skipped"});
     }
   }
   return table;
@@ -180,26 +188,22 @@ RouteTable LoadRouteTable(const std::string& path, bool mustExist) {
   if (path.empty()) return RouteTable{};
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    if (mustExist) std::fprintf(stderr, "oxa: cannot read route file %s\n", path.c_str());
-    return RouteTable{};
+    RouteTable table;
+    if (mustExist) table.warnings.push_back({path, 0, "cannot be read"});
+    return table;
   }
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
   if (size < 0 || size > kMaxFileSize) {
-    std::fprintf(stderr, "oxa: route file %s is not a readable file of at most 1 MiB, ignored\n",
-                 path.c_str());
-    return RouteTable{};
+    RouteTable table;
+    table.warnings.push_back({path, 0, "not a readable file of at most 1 MiB, ignored"});
+    return table;
   }
   in.seekg(0, std::ios::beg);
   std::string text(static_cast<size_t>(size), '\0');
   in.read(text.data(), size);
   text.resize(static_cast<size_t>(in.gcount()));
-  std::vector<std::string> warnings;
-  RouteTable table = ParseRouteTable(text, warnings);
-  for (const std::string& w : warnings) {
-    std::fprintf(stderr, "oxa: %s: %s\n", path.c_str(), w.c_str());
-  }
-  return table;
+  return ParseRouteTable(text, path);
 }
 
 RouteTable LoadRouteTable() {

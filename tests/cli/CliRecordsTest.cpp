@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/CliRun.h"
+#include "files/ParamFile.h"
 #include "tools/cli/Cli.h"
 
 namespace {
@@ -101,12 +102,13 @@ TEST_F(CliRecordsTest, WholeReadOfTheNewServerShowsABelievableAxis) {
   const auto& lin = r.json["LinRecord"];
   EXPECT_EQ(lin.size(), 22u);
   EXPECT_EQ(lin["LinSamples"], 21);
-  ASSERT_EQ(lin["LinTabOutput"].size(), 100u);
-  ASSERT_EQ(lin["LinTabValue"].size(), 100u);
+  // The points in use only, as dump prints a file's table.
+  ASSERT_EQ(lin["LinTabOutput"].size(), 21u);
+  ASSERT_EQ(lin["LinTabValue"].size(), 21u);
   EXPECT_EQ(lin["LinTabOutput"][0], -1.0);
   EXPECT_EQ(lin["LinTabValue"][10], 0.0);  // the overlap step around zero output
   EXPECT_GT(lin["LinTabValue"][11].get<double>(), 0.1);
-  EXPECT_EQ(lin["LinTabOutput"][21], 0.0);
+  EXPECT_EQ(lin["LinTabOutput"][20], 1.0);
   const auto& log = r.json["MessageLog"];
   ASSERT_EQ(log.size(), 20u);
   for (const auto& line : log) {
@@ -114,6 +116,47 @@ TEST_F(CliRecordsTest, WholeReadOfTheNewServerShowsABelievableAxis) {
     ASSERT_GT(line.get<std::string>().size(), 24u) << line;
     EXPECT_EQ(line.get<std::string>()[2], '.') << line;
   }
+}
+
+// A script compares a controller with its file by comparing what read and dump print.
+TEST_F(CliRecordsTest, ReadAndDumpPrintTheLinearisationRecordAlike) {
+  const ReadRun r = Read({"--port", "851", "--axis", "1", "--records", "lin"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto& read = r.json["LinRecord"];
+
+  // The same record as a parameter file: every field the format carries, table points past
+  // LinSamples set to something else.
+  model::ParamRecord param;
+  model::LinRecord lin;
+  lin.LinTabValue.fill(77.0);
+  lin.LinTabOutput.fill(-77.0);
+  for (const files::FileParam& p : files::FileParams()) {
+    if (!p.lin) continue;
+    const auto& v = read[std::string(p.name)];
+    for (size_t i = 0; i < p.count && (p.count == 1 || i < v.size()); ++i) {
+      void* at = p.at(param, lin, i);
+      const auto& value = p.count == 1 ? v : v[i];
+      switch (p.type) {
+        case files::FileValueType::Real:
+          *static_cast<double*>(at) = value.get<double>();
+          break;
+        case files::FileValueType::Bool:
+          *static_cast<bool*>(at) = value.get<bool>();
+          break;
+        default:
+          *static_cast<int16_t*>(at) = value.get<int16_t>();
+          break;
+      }
+    }
+  }
+  const std::string path = testing::TempDir() + "cli_records_lin.dat";
+  const std::vector<uint8_t> bytes = files::EncodeParameterFile(param, lin);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  const ReadRun d = testcli::RunCli({"dump", path});
+  ASSERT_EQ(d.code, 0) << d.err;
+  EXPECT_EQ(d.json["LinRecord"], read);
 }
 
 TEST_F(CliRecordsTest, WholeReadOfTheOldServerShowsItsTerminalImages) {
@@ -140,7 +183,7 @@ TEST_F(CliRecordsTest, WholeReadOfTheOldServerShowsItsTerminalImages) {
   EXPECT_EQ(r.json["DriveInRecord"]["DRIVE.bPowerOk"], true);
   // AxisRef layout 2 announces no linearisation record: it stays reset.
   EXPECT_EQ(r.json["LinRecord"]["LinSamples"], 0);
-  EXPECT_EQ(r.json["LinRecord"]["LinTabValue"].size(), 100u);
+  EXPECT_EQ(r.json["LinRecord"]["LinTabValue"].size(), 0u);
   // Log layout 1 carries no time stamps; the pass still fills all twenty lines.
   ASSERT_EQ(r.json["MessageLog"].size(), 20u);
   EXPECT_EQ(r.json["MessageLog"][0], "Axis ready");

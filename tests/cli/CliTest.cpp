@@ -101,6 +101,17 @@ TEST_F(CliTest, TargetsAreLocalARouteOrANetId) {
   EXPECT_NE(r.err.find("Nowhere"), std::string::npos);
 }
 
+TEST_F(CliTest, RouteFileWarningsGoToStderrOnly) {
+  const std::string routes = WriteFile("cli_routes3.conf",
+                                       "route Tower 9.9.9.9.1.1 127.0.0.1:1\n"
+                                       "route Broken 9.9.9.8.1.1 127.0.0.1:0\n");
+  setenv("OXA_ROUTES", routes.c_str(), 1);
+  const CliRun r = Cli({"routes", "--sim-config", AXTUNE_SIM_CONFIGS "/demo.json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "oxa: " + routes + ": line 2: TCP port must be 1..65535, line skipped\n");
+  EXPECT_EQ(nlohmann::json::parse(r.out)["entries"].size(), 2u);
+}
+
 TEST(CliTextTest, RouteNamesKeepUtf8AndFallBackToLatin1) {
   EXPECT_EQ(cli::Latin1ToUtf8("Stra\xDF"
                               "e"),

@@ -313,6 +313,31 @@ void FillDistinct(ParamRecord& param, LinRecord& lin) {
   param.OverlapCompensation2 = -0.75;  // differs from OverlapCompensation
 }
 
+TEST(ParamFileTable, EveryNumberedFieldOfTheRecordHasItsFileNumber) {
+  ParamRecord param;
+  LinRecord lin;
+  size_t recordValues = 0;
+  for (const model::ParamField& f : model::ParamFields()) {
+    if (f.no == 0 || f.type == model::ParamType::Text) continue;
+    SCOPED_TRACE(std::string(f.name));
+    const bool array = f.type == model::ParamType::RealArray;
+    const size_t count = array ? param.AuxData.size() : 1;
+    const size_t first = array ? f.no + 1u : f.no;  // AuxData[i] is 2001 + i in files
+    for (size_t i = 0; i < count; ++i, ++recordValues) {
+      size_t index = 99;
+      const files::FileParam* p = files::FindFileParam(static_cast<uint16_t>(first + i), index);
+      ASSERT_NE(p, nullptr);
+      EXPECT_FALSE(p->lin);
+      EXPECT_EQ(p->name, f.name);
+      void* field = f.at(param);
+      EXPECT_EQ(p->at(param, lin, index), array ? &param.AuxData[i] : field);
+    }
+  }
+  size_t fileRecordValues = 0;
+  for (const files::FileParam& p : files::FileParams()) fileRecordValues += p.lin ? 0 : p.count;
+  EXPECT_EQ(fileRecordValues, recordValues);
+}
+
 TEST(ParamFileWrite, WriterThenReaderGivesTheRecordBack) {
   ParamRecord param;
   LinRecord lin;

@@ -4,6 +4,7 @@
 
 #include "FakePlant.h"
 #include "link/Login.h"
+#include "link/LoginJob.h"
 #include "link/Routes.h"
 #include "oxa/OxaDirect.h"
 #include "sim/Plant.h"
@@ -274,6 +275,98 @@ TEST(LoginSimTest, DemoPlantRequestCountIsWhatTheScanImplies) {
   ASSERT_EQ(lists.Servers().size(), 3u);
   EXPECT_EQ(lists.Servers()[2].axes.front().number, 5);
   EXPECT_EQ(status.versionText, "V 3.0 Build 21");
+}
+
+std::unique_ptr<sim::Plant> DemoPlant() {
+  std::string error;
+  auto plant = sim::LoadPlantFile(AXTUNE_SIM_CONFIGS "/demo.json", kNetId,
+                                  sim::DefaultServerFeatures(), error);
+  EXPECT_TRUE(plant) << error;
+  return plant;
+}
+
+// Records every progress report and cancels before the probe of `cancelAt`.
+struct Progress final : axlink::ILoginProgress {
+  uint16_t cancelAt = 0;
+  std::vector<axlink::LoginProgress> seen;
+  bool Continue(const axlink::LoginProgress& p) override {
+    seen.push_back(p);
+    return p.port != cancelAt;
+  }
+};
+
+TEST(LoginSimTest, CancelEndsTheScanBeforeTheNextProbeAndKeepsWhatWasFound) {
+  auto plant = DemoPlant();
+  oxa::OxaDirect direct;
+  direct.Register(kNetId, plant->Ctrl());
+  axlink::AxisList lists;
+  fake::Doc doc;
+  axlink::FrameStatus status;
+  Progress progress;
+  progress.cancelAt = 852;
+  axlink::LoginEnv env{&direct, direct.OxaPortOpen(), kNetId, "Axtune -> Local", &lists, &doc,
+                       &status};
+  env.progress = &progress;
+  ASSERT_TRUE(axlink::Login(env));
+
+  for (const auto& e : plant->Ctrl().Log().Entries()) EXPECT_LT(e.port, 852) << e.indexGroup;
+  ASSERT_EQ(lists.Servers().size(), 2u);
+  EXPECT_EQ(lists.Servers()[1].addr.port, 851);
+  EXPECT_EQ(status.versionText, "V 3.0 Build 35");
+  EXPECT_EQ(doc.versions.lib, (model::LibVersion{3, 0, 35}));
+
+  // 16 task probes, then 851 and the cancelled 852: each told once, in order, with the servers
+  // found before it.
+  ASSERT_EQ(progress.seen.size(), 18u);
+  for (size_t i = 0; i < progress.seen.size(); ++i) {
+    EXPECT_EQ(progress.seen[i].done, i);
+    EXPECT_EQ(progress.seen[i].total, axlink::kLoginProbes);
+  }
+  EXPECT_EQ(progress.seen[5].port, 811);
+  EXPECT_EQ(progress.seen[5].task, 2);
+  EXPECT_EQ(progress.seen[16].servers, 1u);
+  EXPECT_EQ(progress.seen[17].servers, 2u);
+  EXPECT_EQ(axlink::kLoginProbes, 36u);
+}
+
+TEST(LoginSimTest, JobAppliedAfterwardsGivesWhatADirectLoginGives) {
+  auto plant = DemoPlant();
+  oxa::OxaDirect direct;
+  direct.Register(kNetId, plant->Ctrl());
+  const long port = direct.OxaPortOpen();
+
+  axlink::AxisList lists;
+  fake::Doc doc;
+  axlink::FrameStatus status;
+  ASSERT_TRUE(axlink::Login({&direct, port, kNetId, "Axtune -> Local", &lists, &doc, &status}));
+
+  axlink::LoginJob job(direct, port, kNetId, "Axtune -> Local");
+  job.Run(nullptr);
+  axlink::AxisList jobLists;
+  fake::Doc jobDoc;
+  axlink::FrameStatus jobStatus;
+  jobLists.AddServer("stale", {}, {});
+  ASSERT_TRUE(job.Apply({&direct, port, kNetId, "", &jobLists, &jobDoc, &jobStatus}));
+
+  ASSERT_EQ(jobLists.Servers().size(), lists.Servers().size());
+  for (size_t i = 0; i < lists.Servers().size(); ++i) {
+    const axlink::ServerNode& a = lists.Servers()[i];
+    const axlink::ServerNode& b = jobLists.Servers()[i];
+    EXPECT_EQ(b.caption, a.caption);
+    EXPECT_EQ(b.item, a.item);
+    EXPECT_EQ(b.versions, a.versions);
+    ASSERT_EQ(b.axes.size(), a.axes.size());
+    for (size_t k = 0; k < a.axes.size(); ++k) {
+      EXPECT_EQ(b.axes[k].name, a.axes[k].name);
+      EXPECT_EQ(b.axes[k].item, a.axes[k].item);
+    }
+  }
+  EXPECT_EQ(jobLists.Overview().size(), lists.Overview().size());
+  EXPECT_EQ(jobDoc.versions.lib, doc.versions.lib);
+  EXPECT_EQ(jobDoc.versions.table, doc.versions.table);
+  EXPECT_EQ(jobDoc.resets, 1);
+  EXPECT_EQ(jobStatus.versionText, status.versionText);
+  EXPECT_EQ(jobStatus.windowTitle, status.windowTitle);
 }
 
 TEST(LoginSimTest, RouterListsLocalAndAtMost49Routes) {

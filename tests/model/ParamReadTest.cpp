@@ -70,6 +70,27 @@ TEST(ParamRead, BatchSlotsFollowVersionConditions) {
   for (int p : {1, 2, 8, 9, 10, 11}) EXPECT_EQ(model::ParamBatchGroups(p, {3, 0, 31}, g), 0u);
 }
 
+TEST(ParamRead, EveryBatchNumberIsAFieldOfTheRecordOrAnEncoderValue) {
+  std::array<model::ParamBatchGroup, 6> g{};
+  const size_t n = model::ParamBatchGroups(model::kPageAll, {3, 0, 35}, g);
+  ASSERT_EQ(n, g.size());
+  for (size_t i = 0; i < n; ++i) {
+    for (const auto* slots : {&g[i].request.doubleNos, &g[i].request.intNos}) {
+      for (const int16_t no : Used(*slots)) {
+        const auto number = static_cast<uint16_t>(no);
+        const model::ParamField* f = model::FindParamField(number);
+        const bool encoder =
+            number == model::kParamNoEncoderInfo1 || number == model::kParamNoEncoderInfo2;
+        EXPECT_TRUE(f != nullptr || (encoder && slots == &g[i].request.doubleNos)) << number;
+        // A real travels in a double slot; an integer slot would cut it.
+        if (f != nullptr && f->type == model::ParamType::Real) {
+          EXPECT_EQ(slots, &g[i].request.doubleNos) << number;
+        }
+      }
+    }
+  }
+}
+
 TEST(ParamRead, BatchAnswerConversion) {
   model::ParamBatchRequest req;
   req.intNos = {1003, 1401, 1004, 1120, 1100};

@@ -17,9 +17,8 @@ TEST(RouteTable, ParsesLocalRoutesCommentsAndBlankLines) {
       "route  Press_1\t5.16.33.2.1.1  press1.lan:26801\n"
       "   \t  \n"
       "route Lift 5.16.33.3.1.1 [::1]:26802";
-  std::vector<std::string> warnings;
-  const RouteTable t = ParseRouteTable(text, warnings);
-  EXPECT_TRUE(warnings.empty());
+  const RouteTable t = ParseRouteTable(text);
+  EXPECT_TRUE(t.warnings.empty());
   EXPECT_EQ(t.local.netId, (NetId{{192, 168, 0, 10, 1, 1}}));
   EXPECT_EQ(t.local.host, "10.0.0.5");
   EXPECT_EQ(t.local.tcpPort, 4000);
@@ -52,11 +51,12 @@ TEST(RouteTable, MalformedLinesAreSkippedWithOneWarningEach) {
   for (const char* line : bad) text += std::string(line) + "\n";
   text += "route " + name36 + " 1.2.3.4.5.7 h:1\n";
   text += "route " + name35 + " 1.2.3.4.5.8 h:2\n";
-  std::vector<std::string> warnings;
-  const RouteTable t = ParseRouteTable(text, warnings);
-  EXPECT_EQ(warnings.size(), std::size(bad) + 1);
-  ASSERT_FALSE(warnings.empty());
-  EXPECT_EQ(warnings.front().rfind("line 2:", 0), 0u) << warnings.front();
+  const RouteTable t = ParseRouteTable(text, "bench.conf");
+  EXPECT_EQ(t.warnings.size(), std::size(bad) + 1);
+  ASSERT_FALSE(t.warnings.empty());
+  EXPECT_EQ(t.warnings.front().line, 2u);
+  EXPECT_EQ(ToString(t.warnings.front()),
+            "bench.conf: line 2: unknown keyword 'rout', line skipped");
   EXPECT_EQ(t.local.netId, (NetId{{1, 1, 1, 1, 1, 1}}));
   ASSERT_EQ(t.routes.size(), 1u);
   EXPECT_EQ(t.routes[0].name, name35);
@@ -68,10 +68,43 @@ TEST(RouteTable, RoutesBeyondTheLimitAreSkipped) {
     text += "route r" + std::to_string(i) + " 10.0." + std::to_string(i / 256) + "." +
             std::to_string(i % 256) + ".1.1 h:1\n";
   }
-  std::vector<std::string> warnings;
-  const RouteTable t = ParseRouteTable(text, warnings);
+  const RouteTable t = ParseRouteTable(text);
   EXPECT_EQ(t.routes.size(), kMaxRoutes);
-  EXPECT_EQ(warnings.size(), 3u);
+  EXPECT_EQ(t.warnings.size(), 3u);
+}
+
+TEST(RouteTable, HostPortParsing) {
+  const struct {
+    const char* text;
+    bool anyPort;
+    const char* host;  // null: refused
+    uint16_t port;
+  } cases[] = {
+      {"127.0.0.1:26801", false, "127.0.0.1", 26801},
+      {"[::1]:26802", false, "::1", 26802},
+      {"press1.lan:1", false, "press1.lan", 1},
+      {"127.0.0.1:0", true, "127.0.0.1", 0},
+      {"127.0.0.1:0", false, nullptr, 0},
+      {"[::1]:65536", true, nullptr, 0},
+      {"::1:26801", true, nullptr, 0},
+      {":26801", true, nullptr, 0},
+      {"[]:26801", true, nullptr, 0},
+      {"host:", true, nullptr, 0},
+      {"host", true, nullptr, 0},
+      {"ho st:1", true, nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    std::string why;
+    const auto hp = ParseHostPort(c.text, why, c.anyPort);
+    if (c.host == nullptr) {
+      EXPECT_FALSE(hp) << c.text;
+      EXPECT_FALSE(why.empty()) << c.text;
+      continue;
+    }
+    ASSERT_TRUE(hp) << c.text << ": " << why;
+    EXPECT_EQ(hp->host, c.host);
+    EXPECT_EQ(hp->port, c.port);
+  }
 }
 
 class RouteFileTest : public ::testing::Test {
@@ -128,6 +161,22 @@ TEST_F(RouteFileTest, EnvironmentChoosesTheFile) {
   EXPECT_EQ(fallback.local.netId, (NetId{{127, 0, 0, 1, 1, 1}}));
   EXPECT_EQ(fallback.local.host, "127.0.0.1");
   EXPECT_EQ(fallback.local.tcpPort, 26801);
+}
+
+TEST_F(RouteFileTest, WarningsComeWithTheTableNamingFileAndLine) {
+  const std::string path = Write("warn.conf", "route A 1.2.3.4.5.6 h:1\n\x1b[2J 1 2\n");
+  const RouteTable t = LoadRouteTable(path, true);
+  EXPECT_EQ(t.routes.size(), 1u);
+  ASSERT_EQ(t.warnings.size(), 1u);
+  EXPECT_EQ(t.warnings[0].file, path);
+  EXPECT_EQ(t.warnings[0].line, 2u);
+  // The file's bytes come back printable only: no terminal escape reaches a console.
+  EXPECT_EQ(t.warnings[0].text, "unknown keyword '?[2J', line skipped");
+
+  const RouteTable missing = LoadRouteTable((dir_ / "missing.conf").string(), true);
+  ASSERT_EQ(missing.warnings.size(), 1u);
+  EXPECT_EQ(missing.warnings[0].line, 0u);
+  EXPECT_TRUE(LoadRouteTable((dir_ / "missing.conf").string(), false).warnings.empty());
 }
 
 TEST_F(RouteFileTest, UnreadableOrHugeFilesGiveTheDefaultTable) {

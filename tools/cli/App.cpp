@@ -1,4 +1,7 @@
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <iostream>
 
 #include "AxtuneVersion.h"
 #include "tools/cli/Cli.h"
@@ -12,6 +15,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   Context ctx;
   ctx.out = &out;
   ctx.err = &err;
+  ctx.errIsTerminal = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
   app.add_option("--sim-config", ctx.options.simConfig,
                  "Talk to an emulated plant (valdor-sim configuration) in this process")
       ->check(CLI::ExistingFile);

@@ -1,5 +1,7 @@
 #include "tools/cli/Cli.h"
 
+#include <ostream>
+
 #include "link/Routes.h"
 #include "oxa/OxaDirect.h"
 #include "oxa/OxaTcpClient.h"
@@ -8,12 +10,18 @@
 
 namespace cli {
 
-std::unique_ptr<Connection> Connection::Open(const Options& options, std::string& error) {
+std::unique_ptr<Connection> Connection::Open(const Context& ctx, std::string& error) {
+  const Options& options = ctx.options;
   std::unique_ptr<Connection> c(new Connection());
+  std::vector<oxa::RouteWarning> warnings;
   if (options.simConfig.empty()) {
-    c->oxa_ = std::make_unique<oxa::OxaTcpClient>();
+    auto client = std::make_unique<oxa::OxaTcpClient>();
+    c->port_ = client->OxaPortOpen();
+    warnings = client->RouteWarnings();
+    c->oxa_ = std::move(client);
   } else {
     oxa::RouteTable table = oxa::LoadRouteTable();
+    warnings = table.warnings;
     const oxa::NetId local = table.local.netId;
     const auto features = sim::DefaultServerFeatures();
     c->plant_ = sim::LoadPlantFile(options.simConfig, local, features, error);
@@ -21,8 +29,11 @@ std::unique_ptr<Connection> Connection::Open(const Options& options, std::string
     auto direct = std::make_unique<oxa::OxaDirect>(std::move(table));
     direct->Register(local, c->plant_->Ctrl());
     c->oxa_ = std::move(direct);
+    c->port_ = c->oxa_->OxaPortOpen();
   }
-  c->port_ = c->oxa_->OxaPortOpen();
+  if (ctx.err) {
+    for (const oxa::RouteWarning& w : warnings) *ctx.err << "oxa: " << ToString(w) << "\n";
+  }
   return c;
 }
 

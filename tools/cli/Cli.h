@@ -31,6 +31,7 @@ struct Context {
   int exitCode = 0;
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;
+  bool errIsTerminal = false;  // `err` is the process's stderr and that is a terminal
 };
 
 // Exit codes besides 0.
@@ -41,9 +42,10 @@ inline constexpr int kExitNothingFound = 3;
 class Connection {
  public:
   // The emulator when `options.simConfig` is set (its NetId is the local one of the route
-  // file), otherwise the OXA/TCP client with the route file of the environment. Null with
-  // `error` set when the configuration cannot be loaded.
-  static std::unique_ptr<Connection> Open(const Options& options, std::string& error);
+  // file), otherwise the OXA/TCP client with the route file of the environment. What the route
+  // file had to skip goes to `ctx.err`, one line each. Null with `error` set when the
+  // configuration cannot be loaded.
+  static std::unique_ptr<Connection> Open(const Context& ctx, std::string& error);
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;

@@ -47,13 +47,37 @@ class CliDocument final : public axlink::ILoginDocument {
   axlink::LinkVersions versions;
 };
 
+// The scan's progress as one line on a terminal, rewritten in place and cleared at the end.
+class TerminalProgress final : public axlink::ILoginProgress {
+ public:
+  explicit TerminalProgress(std::ostream& err) : err_(err) {}
+  ~TerminalProgress() override {
+    if (written_) err_ << "\r\x1b[K" << std::flush;
+  }
+  TerminalProgress(const TerminalProgress&) = delete;
+  TerminalProgress& operator=(const TerminalProgress&) = delete;
+
+  bool Continue(const axlink::LoginProgress& p) override {
+    err_ << "\r\x1b[Kprobe " << p.done + 1 << " of " << p.total << ": port " << p.port;
+    if (p.task != 0) err_ << ", task " << p.task;
+    err_ << " (" << p.servers << (p.servers == 1 ? " axis server" : " axis servers") << " found)"
+         << std::flush;
+    written_ = true;
+    return true;
+  }
+
+ private:
+  std::ostream& err_;
+  bool written_ = false;
+};
+
 nlohmann::json LibJson(const model::LibVersion& lib) {
   return {{"major", lib.major}, {"minor", lib.minor}, {"build", lib.build}};
 }
 
 int RunDiscover(Context& ctx, const std::string& targetText) {
   std::string error;
-  auto conn = Connection::Open(ctx.options, error);
+  auto conn = Connection::Open(ctx, error);
   if (!conn) {
     *ctx.err << "axtune-cli: " << error << "\n";
     return kExitUsage;
@@ -75,7 +99,10 @@ int RunDiscover(Context& ctx, const std::string& targetText) {
   env.lists = &lists;
   env.document = &doc;
   env.status = &status;
+  std::optional<TerminalProgress> progress;
+  if (ctx.errIsTerminal) env.progress = &progress.emplace(*ctx.err);
   const bool online = axlink::Login(env);
+  progress.reset();
 
   nlohmann::json servers = nlohmann::json::array();
   for (const axlink::ServerNode& s : lists.Servers()) {

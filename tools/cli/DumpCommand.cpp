@@ -1,5 +1,6 @@
 // axtune-cli dump FILE.dat: reads a parameter file as the offline file mode does and prints what
-// it shows, as JSON: the format version, the records read, ParamRecord and LinRecord.
+// it shows, as JSON: the format version, the records read, ParamRecord and LinRecord, the records
+// in the shape that `read` prints them.
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -10,20 +11,6 @@
 namespace cli {
 
 namespace {
-
-nlohmann::json ValueJson(const files::FileValue& v) {
-  switch (v.type) {
-    case files::FileValueType::Real:
-      return v.real;  // NaN and infinities print as null
-    case files::FileValueType::Bool:
-      return v.integer != 0;
-    case files::FileValueType::Int16:
-    case files::FileValueType::Word16:
-    case files::FileValueType::Int32:
-      return v.integer;
-  }
-  return nullptr;
-}
 
 int RunDump(Context& ctx, const std::string& path) {
   // The offline file mode starts from a reset document.
@@ -36,26 +23,10 @@ int RunDump(Context& ctx, const std::string& path) {
     return kExitUsage;
   }
 
-  const nlohmann::json params = ParamJson(param);
-  // The table has room for 100 points whatever LinSamples says.
-  const size_t points = files::LinTablePoints(lin.LinSamples);
-  nlohmann::json linJson = nlohmann::json::object();
-  for (const files::FileParam& p : files::FileParams()) {
-    if (!p.lin) continue;
-    if (p.count == 1) {
-      linJson[std::string(p.name)] = ValueJson(files::GetFileValue(p, 0, param, lin));
-      continue;
-    }
-    nlohmann::json values = nlohmann::json::array();
-    for (size_t i = 0; i < points && i < p.count; ++i) {
-      values.push_back(ValueJson(files::GetFileValue(p, i, param, lin)));
-    }
-    linJson[std::string(p.name)] = std::move(values);
-  }
-  const nlohmann::json out = {
+  const nlohmann::ordered_json out = {
       {"nFileFormat", r.nFileFormat},       {"recordsRead", r.recordsRead},
       {"numbersSkipped", r.numbersSkipped}, {"warnings", r.warnings},
-      {"ParamRecord", std::move(params)},   {"LinRecord", std::move(linJson)}};
+      {"ParamRecord", ParamJson(param)},    {"LinRecord", LinJson(lin)}};
   *ctx.out << out.dump(2) << "\n";
   return 0;
 }

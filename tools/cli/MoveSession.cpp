@@ -17,7 +17,7 @@ void AddAxisOptions(CLI::App* sub, AxisArgs& args) {
 std::unique_ptr<AxisSession> AxisSession::Open(const Context& ctx, const AxisArgs& args,
                                                int& exitCode, std::string& message) {
   std::unique_ptr<AxisSession> s(new AxisSession());
-  s->conn_ = Connection::Open(ctx.options, message);
+  s->conn_ = Connection::Open(ctx, message);
   exitCode = kExitUsage;
   if (!s->conn_) return nullptr;
   oxa::IOxa& oxa = s->conn_->Oxa();

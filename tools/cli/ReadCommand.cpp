@@ -89,7 +89,7 @@ nlohmann::ordered_json HeadJson(const model::LibVersion& lib,
 int RunParamRead(Context& ctx, const ReadArgs& readArgs) {
   const AxisArgs& args = readArgs.axis;
   std::string error;
-  auto conn = Connection::Open(ctx.options, error);
+  auto conn = Connection::Open(ctx, error);
   if (!conn) {
     *ctx.err << "axtune-cli: " << error << "\n";
     return kExitUsage;

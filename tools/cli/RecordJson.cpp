@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "files/ParamFile.h"
 #include "model/ParamRecord.h"
 #include "tools/cli/Cli.h"
 
@@ -120,6 +121,10 @@ json AuxNamesJson(const std::array<std::string, 20>& names) {
 }
 
 json LinJson(const model::LinRecord& r) {
+  const size_t points = files::LinTablePoints(r.LinSamples);
+  const auto table = [points](const std::array<double, model::kLinTabPoints>& values) {
+    return std::vector<double>(values.begin(), values.begin() + static_cast<ptrdiff_t>(points));
+  };
   return {{"LinEnableEoT", r.LinEnableEoT},
           {"LinEnableOverlap", r.LinEnableOverlap},
           {"LinEnableZAdjust", r.LinEnableZAdjust},
@@ -133,8 +138,8 @@ json LinJson(const model::LinRecord& r) {
           {"LinDecelFactor", r.LinDecelFactor},
           {"LinEnableTable", r.LinEnableTable},
           {"LinCurveType", r.LinCurveType},
-          {"LinTabValue", r.LinTabValue},
-          {"LinTabOutput", r.LinTabOutput},
+          {"LinTabValue", table(r.LinTabValue)},
+          {"LinTabOutput", table(r.LinTabOutput)},
           {"LinSamples", r.LinSamples},
           {"LinLowEnd", r.LinLowEnd},
           {"LinHighEnd", r.LinHighEnd},

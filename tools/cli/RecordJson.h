@@ -20,7 +20,9 @@ nlohmann::ordered_json ParamJson(const model::ParamRecord& r);
 nlohmann::ordered_json RuntimeJson(const model::RuntimeRecord& r);
 nlohmann::ordered_json AxisRefJson(const model::AxisRefRecord& r);
 nlohmann::ordered_json AuxNamesJson(const std::array<std::string, 20>& names);
-// The 100 table points always, whatever LinSamples claims.
+// Every field; of LinTabValue and LinTabOutput the points in use, LinSamples clamped to 0 to
+// 100. `read` and `dump` both print it, so a controller's record and its file compare directly;
+// the points past LinSamples are leftovers that neither the axis nor the pages use.
 nlohmann::ordered_json LinJson(const model::LinRecord& r);
 // {"bytes": hex of the canonical image, then the image's shown fields by label}.
 nlohmann::ordered_json IoJson(const model::IoRecords& io, model::IoRecordId id);

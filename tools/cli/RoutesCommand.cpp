@@ -12,7 +12,7 @@ namespace {
 
 int RunRoutes(Context& ctx) {
   std::string error;
-  auto conn = Connection::Open(ctx.options, error);
+  auto conn = Connection::Open(ctx, error);
   if (!conn) {
     *ctx.err << "axtune-cli: " << error << "\n";
     return kExitUsage;
