@@ -64,10 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t w = writeLength < in.size() ? writeLength : in.size();
     r.writeData = in.first(w);
     in = in.subspan(w);
-    readBuf.assign(r.readLength, 0);
+    // As much room as the TCP server gives: a success still carries the whole read length.
+    readBuf.assign(plant->Ctrl().AnswerRoom(r), 0);
     const oxa::OxaReplyInfo reply = plant->Ctrl().Handle(r, readBuf);
-    if (reply.dataLength > r.readLength) __builtin_trap();
+    if (reply.dataLength > readBuf.size()) __builtin_trap();
     if (reply.result != oxa::kOk && reply.dataLength != 0) __builtin_trap();
+    if (reply.result == oxa::kOk && !reply.dropped && r.command != oxa::Command::Write &&
+        reply.dataLength != r.readLength) {
+      __builtin_trap();
+    }
   }
   return 0;
 }

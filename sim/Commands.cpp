@@ -6,7 +6,7 @@
 namespace sim {
 
 bool AddAxisCommand(AxisServer& server, uint32_t offset, uint32_t length, CommandHandler handler) {
-  return server.AddAxisGroup(kGroupCommands, offset,
+  return server.AddAxisGroup(kGroupCommands, offset, 0,
                              [length, handler = std::move(handler)](
                                  SimAxis& axis, const oxa::OxaRequest& r, std::span<uint8_t>) {
                                if (r.command != oxa::Command::Write)

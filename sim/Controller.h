@@ -34,6 +34,7 @@ class Controller : public oxa::IOxaEndpoint {
   RequestLog& Log() { return log_; }
   const RequestLog& Log() const { return log_; }
 
+  uint32_t AnswerRoom(const oxa::OxaRequest& request) override;
   oxa::OxaReplyInfo Handle(const oxa::OxaRequest& request, std::span<uint8_t> readData) override;
 
  private:

@@ -30,6 +30,11 @@ constexpr std::array<WireLayout, 4> kWire{{
     {544, 8, 16, 20, 24, 280, 284, 0, 288},
 }};
 
+constexpr uint32_t kLongestLogEntry =
+    std::max_element(kWire.begin(), kWire.end(), [](const WireLayout& a, const WireLayout& b) {
+      return a.length < b.length;
+    })->length;
+
 const WireLayout* Wire(int layout) {
   if (layout < 1 || layout > 4) return nullptr;
   return &kWire[static_cast<size_t>(layout - 1)];
@@ -218,7 +223,7 @@ bool InstallMessageLog(AxisServer& server, AxisLog::Clock clock) {
     });
   }
   return server.AddAxisGroup(
-      kGroupMessageLog, std::nullopt,
+      kGroupMessageLog, std::nullopt, kLongestLogEntry,
       [](SimAxis& axis, const oxa::OxaRequest& request, std::span<uint8_t> out) {
         AxisLog* log = LogOf(axis);
         if (!log) return Fail(oxa::kErrInvalidIndexGroup);

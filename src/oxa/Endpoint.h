@@ -35,7 +35,12 @@ struct OxaReplyInfo {
 class IOxaEndpoint {
  public:
   virtual ~IOxaEndpoint() = default;
-  // `readData` has room for exactly `request.readLength` bytes.
+  // The most bytes the answer to `request` can carry, never more than its read length. A
+  // transport that allocates answer buffers gives Handle this much room, so that a client
+  // asking for more than the endpoint ever answers costs no memory.
+  virtual uint32_t AnswerRoom(const OxaRequest& request) { return request.readLength; }
+  // `readData` has room for AnswerRoom(request) bytes, or for the read length when the caller
+  // brings its own buffer; an endpoint answers a read that does not fit with 0x705.
   virtual OxaReplyInfo Handle(const OxaRequest& request, std::span<uint8_t> readData) = 0;
 };
 

@@ -81,16 +81,17 @@ bool SendAll(int fd, const uint8_t* p, size_t n) {
 bool Answer(OxaTcpServer::Impl& server, const wire::Header& header, const OxaRequest& request,
             std::vector<uint8_t>& out) {
   constexpr size_t kDataAt = wire::kHeaderSize + wire::kAnswerFixed;
-  out.clear();
-  out.resize(kDataAt + request.readLength);
+  uint32_t room = 0;
   OxaReplyInfo reply;
   {
     std::lock_guard lock(server.handleMutex);
-    reply = server.endpoint.Handle(request,
-                                   std::span<uint8_t>(out.data() + kDataAt, request.readLength));
+    room = std::min(request.readLength, server.endpoint.AnswerRoom(request));
+    out.clear();
+    out.resize(kDataAt + room);
+    reply = server.endpoint.Handle(request, std::span<uint8_t>(out.data() + kDataAt, room));
   }
   if (reply.dropped) return false;
-  const uint32_t dataLength = std::min(reply.dataLength, request.readLength);
+  const uint32_t dataLength = std::min(reply.dataLength, room);
   out.resize(kDataAt + dataLength);
   std::memcpy(out.data(), wire::kMagic.data(), wire::kMagic.size());
   const std::span<uint8_t> o(out);

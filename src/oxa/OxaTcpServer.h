@@ -7,7 +7,9 @@
 // else calls it). A connection that sends a frame with a wrong magic, an unknown command or
 // flags, a body over 1 MiB or lengths that do not add up is closed without an answer; the others
 // go on. A frame's buffer grows only with the bytes that actually arrive, never beyond the frame
-// limit. A dropped reply sends nothing and keeps the connection open. At most 256 connections
+// limit. The answer buffer holds no more than the endpoint's AnswerRoom for the request, so a
+// client asking for a megabyte the endpoint never answers costs nothing. A dropped reply sends
+// nothing and keeps the connection open. At most 256 connections
 // are served at a time; further ones are closed at once.
 #pragma once
 

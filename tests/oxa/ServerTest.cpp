@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "AllocTracker.h"
@@ -42,6 +44,23 @@ Decoded DecodeAnswer(const std::vector<uint8_t>& frame) {
   d.result = a.result;
   d.data.assign(a.data.begin(), a.data.end());
   return d;
+}
+
+// Resets the peak resident memory of this process; false when the kernel does not allow it.
+bool ResetPeakResident() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  clear.flush();
+  return clear.good();
+}
+
+// Peak resident memory of this process since start or the last reset, in KiB; -1 if unknown.
+long PeakResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
 }
 
 class ServerTest : public ::testing::Test {
@@ -173,6 +192,28 @@ TEST_F(ServerTest, UnbackedLengthFieldsDoNotAllocateTheLimit) {
   std::vector<uint8_t> frame;
   ASSERT_EQ(big.ReadFrame(frame), Got::Frame);
   EXPECT_EQ(DecodeAnswer(frame).result, kOk);
+}
+
+TEST_F(ServerTest, AnswersNotReadLengthsBoundTheMemory) {
+  constexpr int kClients = 256;
+  std::vector<std::unique_ptr<RawConn>> conns;
+  std::vector<uint8_t> frame;
+  for (int i = 0; i < kClients; ++i) {
+    conns.push_back(std::make_unique<RawConn>(server_->Port()));
+    ASSERT_TRUE(conns.back()->Send(Request(1, Command::Read, kSource, 0, 8)));
+    ASSERT_EQ(conns.back()->ReadFrame(frame), Got::Frame);
+  }
+  if (!ResetPeakResident() || PeakResidentKiB() < 0) GTEST_SKIP() << "no peak memory to read";
+  const long before = PeakResidentKiB();
+  // All ask at once for a megabyte of an 8-byte value, so that no answer waits for another.
+  for (auto& c : conns) {
+    ASSERT_TRUE(c->Send(Request(2, Command::Read, kSource, 0, wire::kMaxReadLength)));
+  }
+  for (auto& c : conns) {
+    ASSERT_EQ(c->ReadFrame(frame), Got::Frame);
+    EXPECT_EQ(DecodeAnswer(frame).result, kErrInvalidSize);
+  }
+  EXPECT_LT(PeakResidentKiB() - before, 16 * 1024);
 }
 
 TEST_F(ServerTest, ManyClientsAreServedOneRequestAtATime) {
