@@ -2,6 +2,8 @@
 // OXA/TCP.
 #include <CLI/CLI.hpp>
 #include <charconv>
+#include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -38,6 +40,12 @@ int main(int argc, char** argv) {
   app.add_option("--save-dir", saveDir,
                  "Directory of the axes' parameter files (save and load on the controller); "
                  "overrides the servers' saveDir");
+  double idleGrace = 10.0;
+  app.add_option("--idle-grace", idleGrace,
+                 "Seconds a connection may stay idle before it is closed to make room for a new "
+                 "one once the 256 connections are taken")
+      ->capture_default_str()
+      ->check(CLI::Range(0.0, 86400.0));
   CLI11_PARSE(app, argc, argv);
 
   std::string host;
@@ -72,7 +80,9 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  auto server = oxa::OxaTcpServer::Start(plant->Ctrl(), host, port, error);
+  oxa::OxaServerOptions options;
+  options.idleGrace = std::chrono::milliseconds(std::llround(idleGrace * 1000.0));
+  auto server = oxa::OxaTcpServer::Start(plant->Ctrl(), host, port, error, options);
   if (!server) {
     std::fprintf(stderr, "valdor-sim: cannot listen on %s: %s\n", listen.c_str(), error.c_str());
     return 1;

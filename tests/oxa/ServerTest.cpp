@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -253,6 +255,35 @@ TEST_F(ServerTest, ConnectionsBeyondTheLimitAreClosed) {
   EXPECT_EQ(extra.ReadFrame(frame), Got::Closed);
   ASSERT_TRUE(conns.front()->Send(Request(2, Command::Read, kPattern, 0, 4)));
   EXPECT_EQ(conns.front()->ReadFrame(frame), Got::Frame);
+}
+
+TEST_F(ServerTest, AtTheLimitTheLongestIdlePastTheGraceMakesRoom) {
+  std::atomic<int64_t> nowMs{0};
+  OxaServerOptions options;
+  options.clock = [&nowMs] {
+    return std::chrono::steady_clock::time_point(std::chrono::milliseconds(nowMs.load()));
+  };
+  std::string error;
+  auto server = OxaTcpServer::Start(endpoint_, "127.0.0.1", 0, error, options);
+  ASSERT_TRUE(server) << error;
+  std::vector<uint8_t> frame;
+  const auto served = [&](RawConn& c) {
+    return c.Send(Request(9, Command::Read, kPattern, 0, 4)) && c.ReadFrame(frame) == Got::Frame;
+  };
+  std::vector<std::unique_ptr<RawConn>> silent;
+  for (int i = 0; i < 256; ++i) silent.push_back(std::make_unique<RawConn>(server->Port()));
+  // Within the grace nobody makes room; once this is closed, all 256 have been accepted.
+  RawConn early(server->Port());
+  EXPECT_FALSE(served(early));
+
+  nowMs = 3000;
+  ASSERT_TRUE(served(*silent[0]));  // no longer the longest idle
+  nowMs = 10500;                    // the others are idle for 10.5 s, the first for 7.5 s
+  RawConn late(server->Port());
+  EXPECT_TRUE(served(late));
+  EXPECT_EQ(silent[1]->ReadFrame(frame), Got::Closed);
+  EXPECT_TRUE(served(*silent[0]));
+  EXPECT_TRUE(served(*silent[2]));  // one was enough
 }
 
 TEST_F(ServerTest, StopEndsServingAndABusyPortFailsToStart) {
