@@ -43,7 +43,7 @@ struct Rig {
     r.indexGroup = sim::kGroupCommands + 1;
     r.indexOffset = offset;
     r.writeData = data;
-    return ctrl.Handle(r, {}).result;
+    return oxa::Finish(ctrl.Handle(r, {})).result;
   }
 };
 

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     in = in.subspan(w);
     // As much room as the TCP server gives: a success still carries the whole read length.
     readBuf.assign(plant->Ctrl().AnswerRoom(r), 0);
-    const oxa::OxaReplyInfo reply = plant->Ctrl().Handle(r, readBuf);
+    const oxa::OxaReplyInfo reply = oxa::Finish(plant->Ctrl().Handle(r, readBuf));
     if (reply.dataLength > readBuf.size()) __builtin_trap();
     if (reply.result != oxa::kOk && reply.dataLength != 0) __builtin_trap();
     if (reply.result == oxa::kOk && !reply.dropped && r.command != oxa::Command::Write &&

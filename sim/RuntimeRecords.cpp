@@ -351,7 +351,11 @@ bool InstallRuntimeRecords(AxisServer& server, std::string& error) {
   }
   params->batchSources.push_back(BatchSource{BatchReal, BatchInt});
   // A written parameter is unsaved until the axis saves its parameter file (or loads it).
-  params->writeListeners.push_back([](SimAxis& axis) { StateOf(axis).values.Unsaved = true; });
+  params->writeListeners.push_back([](SimAxis& axis) {
+    AxisRuntime& rt = StateOf(axis);
+    rt.values.Unsaved = true;
+    ++rt.paramChanges;
+  });
   return true;
 }
 

@@ -109,6 +109,7 @@ bool Answer(OxaTcpServer::Impl& server, const wire::Header& header, const OxaReq
     out.resize(kDataAt + room);
     reply = server.endpoint.Handle(request, std::span<uint8_t>(out.data() + kDataAt, room));
   }
+  reply = Finish(std::move(reply));
   if (reply.dropped) return false;
   const uint32_t dataLength = std::min(reply.dataLength, room);
   out.resize(kDataAt + dataLength);

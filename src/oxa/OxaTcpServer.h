@@ -8,8 +8,9 @@
 // flags, a body over 1 MiB or lengths that do not add up is closed without an answer; the others
 // go on. A frame's buffer grows only with the bytes that actually arrive, never beyond the frame
 // limit. The answer buffer holds no more than the endpoint's AnswerRoom for the request, so a
-// client asking for a megabyte the endpoint never answers costs nothing. A dropped reply sends
-// nothing and keeps the connection open.
+// client asking for a megabyte the endpoint never answers costs nothing. Deferred work of a reply
+// (OxaReplyInfo::finish) runs after the lock is released, so that a slow disk holds up only its
+// own connection. A dropped reply sends nothing and keeps the connection open.
 //
 // At most `maxConnections` connections are served at a time. When another one arrives, the
 // connection idle the longest (no bytes in either direction, no request in hand) is closed to make
