@@ -97,6 +97,8 @@ int main(int argc, char** argv) {
   int received = 0;
   sigwait(&stopSignals, &received);
   server->Stop();
-  std::printf("valdor-sim: stopped (%s)\n", received == SIGINT ? "SIGINT" : "SIGTERM");
+  std::printf("valdor-sim: stopped (%s) after %llu requests\n",
+              received == SIGINT ? "SIGINT" : "SIGTERM",
+              static_cast<unsigned long long>(plant->Ctrl().Log().Total()));
   return 0;
 }
