@@ -82,7 +82,8 @@ bool DecodeMoveBlock(std::span<const uint8_t> data, MoveBlock& out) {
          oxa::bytes::Get(data, 12, out.velocity);
 }
 
-// The parameters the controller works with, read every cycle so that a download acts at once.
+// The parameters the controller works with, read before every run of cycles so that a download
+// acts at once (nothing changes them while the cycles run).
 // Non-finite values read as 0, which the start checks refuse.
 struct MotionAxis::Params {
   double vref, veloRatio, acc, dec, smoothing, lagKp, preFeed, overlap, responseTime;
@@ -413,7 +414,8 @@ void MotionAxis::AdvanceTo(double now) {
 
 void MotionAxis::Run(uint64_t cycles) {
   if (dormant_) return;
-  for (uint64_t i = 0; i < cycles; ++i) Cycle();
+  const Params p = Read();
+  for (uint64_t i = 0; i < cycles; ++i) Cycle(p);
 }
 
 void MotionAxis::Raise(int32_t code, const char* format, double value) {
@@ -424,8 +426,7 @@ void MotionAxis::Raise(int32_t code, const char* format, double value) {
   Log(axis_, LogClass::Error, format, value, code);
 }
 
-void MotionAxis::Cycle() {
-  const Params p = Read();
+void MotionAxis::Cycle(const Params& p) {
   if (driveNotReady_) Raise(kErrDriveNotReady, "Drive fault: drive unit not ready", 0.0);
   if (encoderFault_) Raise(kErrEncoder, "Encoder fault", 0.0);
   if (mode_ == Mode::Characteristic) {
