@@ -36,7 +36,7 @@ bool AddAxisCommand(AxisServer& server, uint32_t offset, uint32_t length, Comman
 struct CommandState {
   std::filesystem::path saveDir;
   std::filesystem::path lastFile;
-  FileWriter writeFile = WriteFileAtomically;
+  FileWriter writeFile = SaveFile;
   SaveQueue saves;
 };
 CommandState* CommandsOf(AxisServer& server);

@@ -102,6 +102,13 @@ bool SnapshotAxisParameters(SimAxis& axis, const std::filesystem::path& dir, Par
   return true;
 }
 
+bool SaveFile(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+              std::string& error) {
+  std::error_code ec;
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+  return WriteFileAtomically(path, bytes, error);
+}
+
 uint64_t SaveQueue::Enter(const std::filesystem::path& file) {
   std::lock_guard lock(mutex_);
   ++files_[file].waiting;
@@ -115,13 +122,8 @@ bool SaveQueue::Write(uint64_t ticket, const ParamSnapshot& snapshot, const File
     std::lock_guard lock(mutex_);
     superseded = files_[snapshot.path].written > ticket;
   }
-  bool ok = true;
-  if (!superseded) {
-    std::error_code ec;
-    std::filesystem::create_directories(snapshot.path.parent_path(), ec);
-    std::string error;
-    ok = write(snapshot.path, snapshot.bytes, error);
-  }
+  std::string error;
+  const bool ok = superseded || write(snapshot.path, snapshot.bytes, error);
   std::lock_guard lock(mutex_);
   Pending& p = files_[snapshot.path];
   if (ok) p.written = std::max(p.written, ticket);

@@ -42,9 +42,12 @@ struct ParamSnapshot {
 // false when the axis keeps no parameters.
 bool SnapshotAxisParameters(SimAxis& axis, const std::filesystem::path& dir, ParamSnapshot& out);
 
-// Writes a file the way a save does: `bytes` to `path`, atomically.
+// How a save puts a file on disk; SaveFile unless a test or a fuzz target says otherwise.
 using FileWriter = std::function<bool(const std::filesystem::path& path,
                                       std::span<const uint8_t> bytes, std::string& error)>;
+// Creates the directory of `path` when missing and writes `bytes` there atomically.
+bool SaveFile(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+              std::string& error);
 
 // The saves of a server that are on their way to the disk. Snapshots are taken in turn while
 // requests are answered, and written afterwards without holding them up; the writes happen one
@@ -53,8 +56,8 @@ class SaveQueue {
  public:
   // A place in the order for a snapshot of `file`, taken now.
   uint64_t Enter(const std::filesystem::path& file);
-  // Writes the snapshot with ticket `ticket` into its directory (created when missing) unless a
-  // later snapshot of the same file is on disk already. False when the write fails.
+  // Writes the snapshot with ticket `ticket` unless a later snapshot of the same file is on disk
+  // already. False when the write fails.
   bool Write(uint64_t ticket, const ParamSnapshot& snapshot, const FileWriter& write);
 
  private:
