@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   req.writeData = in.subspan(9);
   if (req.command == oxa::Command::Read) req.writeData = {};
   std::vector<uint8_t> out(req.readLength);
-  const oxa::OxaReplyInfo reply = rig.ctrl.Handle(req, out);
+  const oxa::OxaReplyInfo reply = oxa::Finish(rig.ctrl.Handle(req, out));
   if (reply.dataLength > req.readLength) __builtin_trap();
   if (reply.result == oxa::kOk && req.command != oxa::Command::Write &&
       reply.dataLength != req.readLength) {

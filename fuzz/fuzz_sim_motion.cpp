@@ -1,7 +1,10 @@
 // Commands and parameter values from an untrusted client against one emulated hydraulic axis:
 // the input is a sequence of steps (operation, time to let pass, 20 bytes of data). Whatever
 // the blocks and parameters hold (NaN, infinities, huge or negative values), the axis must stay
-// inside its stroke and show finite values.
+// inside its stroke and show finite values. A step lets at most 0.26 s pass and an input at most
+// 5 s in all: a cycle of the axis costs about a microsecond here, and a thousand inputs a second
+// leave none to spare for minutes of motion.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +21,7 @@ namespace {
 
 const oxa::NetId kNetId{{127, 0, 0, 1, 1, 1}};
 constexpr uint16_t kPort = 851;
+constexpr double kMaxInputSeconds = 3.0;
 
 struct Rig {
   sim::Controller ctrl{kNetId};
@@ -43,7 +47,7 @@ struct Rig {
     r.indexGroup = sim::kGroupCommands + 1;
     r.indexOffset = offset;
     r.writeData = data;
-    return ctrl.Handle(r, {}).result;
+    return oxa::Finish(ctrl.Handle(r, {})).result;
   }
 };
 
@@ -108,8 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         rig.Write(static_cast<uint32_t>(oxa::bytes::At<uint32_t>(block, 0)), block.subspan(4));
         break;
     }
-    // Up to about 6.5 s in steps of 0.1 ms.
-    rig.now += static_cast<double>(in[1]) * static_cast<double>(in[1]) * 1e-4;
+    // Up to 0.26 s, in steps of 4 us near zero.
+    rig.now = std::min(rig.now + static_cast<double>(in[1]) * static_cast<double>(in[1]) * 4e-6,
+                       kMaxInputSeconds);
     m.AdvanceTo(rig.now);
     const sim::HydraulicCylinder& cyl = m.Cylinder();
     const model::RuntimeRecord& v = sim::RuntimeOf(axis)->values;

@@ -23,6 +23,8 @@ stop_demo_plant() {
 # free one) and waits until it listens; its TCP port is then in sim_port.
 start_sim() {
   local build=$1 log=$2 config=$3 netid=$4 save=$5 want=${6:-0}
+  # The log exists before the loop below reads it, however late the background job starts.
+  : >"$log"
   "$build/sim/valdor-sim" --listen "127.0.0.1:$want" --netid "$netid" --config "$config" \
     --save-dir "$save" >"$log" 2>&1 &
   demo_pids+=($!)

@@ -51,7 +51,7 @@ AxisAuxNames DefaultAuxNames() {
 
 bool InstallAuxNames(AxisServer& server) {
   for (const auto& axis : server.Axes()) axis->Ext().Emplace<AxisAuxNames>(DefaultAuxNames());
-  return server.AddAxisGroup(kGroupAuxNames, std::nullopt, ServeAuxName);
+  return server.AddAxisGroup(kGroupAuxNames, std::nullopt, kAuxNameField, ServeAuxName);
 }
 
 AxisAuxNames* AuxNamesOf(SimAxis& axis) {

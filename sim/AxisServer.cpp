@@ -43,14 +43,16 @@ std::unique_ptr<AxisServer> AxisServer::Create(Controller& controller, AxisServe
         std::make_unique<SimAxis>(*s, static_cast<uint16_t>(first + i), s->config_.axisNames[i]));
   }
   AxisServer* self = s.get();
-  service.Add(kGroupIdentification, [self](const oxa::OxaRequest& r, std::span<uint8_t> out) {
-    return self->Identification(r, out);
-  });
-  service.Add(kGroupRecordVersions, [self](const oxa::OxaRequest& r, std::span<uint8_t> out) {
-    return self->RecordVersions(r, out);
-  });
+  service.Add(kGroupIdentification, kTextCapacity,
+              [self](const oxa::OxaRequest& r, std::span<uint8_t> out) {
+                return self->Identification(r, out);
+              });
+  service.Add(kGroupRecordVersions, sizeof(int16_t),
+              [self](const oxa::OxaRequest& r, std::span<uint8_t> out) {
+                return self->RecordVersions(r, out);
+              });
   // Cannot collide: checked above.
-  s->AddAxisGroup(kGroupAxisName, kOffsetAxisName,
+  s->AddAxisGroup(kGroupAxisName, kOffsetAxisName, kTextCapacity,
                   [](SimAxis& axis, const oxa::OxaRequest& r, std::span<uint8_t> out) {
                     return ReadText(r, out, axis.Name(), kTextCapacity);
                   });
@@ -63,12 +65,12 @@ SimAxis* AxisServer::Axis(uint16_t number) const {
   return axes_[static_cast<size_t>(number - first)].get();
 }
 
-bool AxisServer::AddGroup(uint32_t indexGroup, Handler handler) {
-  return controller_.Port(Port()).Add(indexGroup, std::move(handler));
+bool AxisServer::AddGroup(uint32_t indexGroup, uint32_t longestAnswer, Handler handler) {
+  return controller_.Port(Port()).Add(indexGroup, longestAnswer, std::move(handler));
 }
 
 bool AxisServer::AddAxisGroup(uint32_t base, std::optional<uint32_t> indexOffset,
-                              AxisHandler handler) {
+                              uint32_t longestAnswer, AxisHandler handler) {
   if (!handler) return false;
   auto it = axisGroups_.find(base);
   if (it == axisGroups_.end()) {
@@ -77,7 +79,8 @@ bool AxisServer::AddAxisGroup(uint32_t base, std::optional<uint32_t> indexOffset
       const uint32_t last = first + static_cast<uint32_t>(axes_.size()) - 1;
       if (first < base || last < first) return false;  // the groups would wrap around
       const bool added = controller_.Port(Port()).AddRange(
-          first, last, [this, base](const oxa::OxaRequest& r, std::span<uint8_t> out) {
+          first, last, longestAnswer,
+          [this, base](const oxa::OxaRequest& r, std::span<uint8_t> out) {
             return DispatchAxis(base, r, out);
           });
       if (!added) return false;
@@ -88,9 +91,12 @@ bool AxisServer::AddAxisGroup(uint32_t base, std::optional<uint32_t> indexOffset
   if (!indexOffset) {
     if (g.anyOffset) return false;
     g.anyOffset = std::move(handler);
-    return true;
+  } else if (!g.byOffset.emplace(*indexOffset, std::move(handler)).second) {
+    return false;
   }
-  return g.byOffset.emplace(*indexOffset, std::move(handler)).second;
+  // The groups of all offsets share one range, which answers as much as its longest handler.
+  if (!axes_.empty()) controller_.Port(Port()).WidenAnswer(base + FirstAxisNumber(), longestAnswer);
+  return true;
 }
 
 oxa::OxaReplyInfo AxisServer::DispatchAxis(uint32_t base, const oxa::OxaRequest& request,

@@ -106,12 +106,15 @@ class AxisServer {
   const std::vector<std::unique_ptr<SimAxis>>& Axes() const { return axes_; }
   SimAxis* Axis(uint16_t number) const;
 
-  // Serves one server-wide index group. False when the port already serves it.
-  bool AddGroup(uint32_t indexGroup, Handler handler);
+  // Serves one server-wide index group with answers of at most `longestAnswer` bytes. False
+  // when the port already serves it.
+  bool AddGroup(uint32_t indexGroup, uint32_t longestAnswer, Handler handler);
   // Serves group base + n of every axis n, at one index offset or (without offset) at every
-  // offset that no other handler of that base claims. False when the offset is already claimed
-  // or the groups collide with others on the port.
-  bool AddAxisGroup(uint32_t base, std::optional<uint32_t> indexOffset, AxisHandler handler);
+  // offset that no other handler of that base claims, with answers of at most `longestAnswer`
+  // bytes. False when the offset is already claimed or the groups collide with others on the
+  // port.
+  bool AddAxisGroup(uint32_t base, std::optional<uint32_t> indexOffset, uint32_t longestAnswer,
+                    AxisHandler handler);
 
   // Called with the axis before any request for it is answered (the motion model catches up
   // with the clock there), in the order added.

@@ -2,6 +2,8 @@
 // command. Save and load of the parameter file are here:
 //   0xFFFF0001  save the axis's parameters as a parameter file (no data)
 //   0xFFFF0002  load them back from that file (no data)
+// A save takes the parameters as they are when it is answered, but writes and flushes the file
+// without holding up other requests; the answer follows once the file is on disk.
 // Other commands (move, jog, stop, home ...) add themselves with AddAxisCommand. A read answers
 // 0x701, data of another length than the command takes 0x705, an offset without a command 0x703.
 #pragma once
@@ -12,6 +14,7 @@
 #include <span>
 #include <string>
 
+#include "sim/ParamFile.h"
 #include "sim/Plant.h"
 
 namespace sim {
@@ -33,6 +36,8 @@ bool AddAxisCommand(AxisServer& server, uint32_t offset, uint32_t length, Comman
 struct CommandState {
   std::filesystem::path saveDir;
   std::filesystem::path lastFile;
+  FileWriter writeFile = SaveFile;
+  SaveQueue saves;
 };
 CommandState* CommandsOf(AxisServer& server);
 

@@ -1,5 +1,7 @@
 #include "sim/Controller.h"
 
+#include <algorithm>
+
 #include "sim/Reply.h"
 
 namespace sim {
@@ -15,6 +17,16 @@ const Service* Controller::FindPort(uint16_t port) const {
   return it == ports_.end() || it->second->Empty() ? nullptr : it->second.get();
 }
 
+uint32_t Controller::AnswerRoom(const oxa::OxaRequest& request) {
+  std::lock_guard lock(handleMutex_);
+  if (request.target.netId != netId_) return 0;
+  // A fault answers at most what it would answer now; should it be removed before the request
+  // is handled, the service finds too little room and answers 0x705.
+  if (auto fault = faults_.Match(request)) return fault->Reply(request).dataLength;
+  const Service* service = FindPort(request.target.port);
+  return service ? service->AnswerRoom(request) : 0;
+}
+
 oxa::OxaReplyInfo Controller::Handle(const oxa::OxaRequest& request, std::span<uint8_t> readData) {
   std::lock_guard lock(handleMutex_);
   log_.Record(request);
@@ -22,14 +34,15 @@ oxa::OxaReplyInfo Controller::Handle(const oxa::OxaRequest& request, std::span<u
   if (auto fault = faults_.Match(request)) return fault->Reply(request);
   const Service* service = FindPort(request.target.port);
   if (!service) return Fail(oxa::kErrTargetPortNotFound);
-  // A handler never gets more room than was asked for, and its answer is held to the rule that
-  // only a successful read carries data, exactly the read length of it.
-  if (readData.size() > request.readLength) readData = readData.first(request.readLength);
+  // A handler gets room for the read length, but never for more than its group ever answers,
+  // whoever calls: one that answers more than it declared fails on every transport. Its answer
+  // is held to the rule that only a successful read carries data, exactly the read length of it.
+  readData = readData.first(std::min<size_t>(readData.size(), service->AnswerRoom(request)));
   oxa::OxaReplyInfo reply = service->Handle(request, readData);
   if (reply.dropped) return {oxa::kOk, 0, true};
   if (reply.result != oxa::kOk || request.command == oxa::Command::Write) {
     reply.dataLength = 0;
-  } else if (reply.dataLength != request.readLength) {
+  } else if (reply.dataLength != request.readLength || reply.dataLength > readData.size()) {
     // A handler that answered a success of a different length is a bug of the emulator; the
     // client must not get a truncated value that looks valid.
     return Fail(oxa::kErrInvalidSize);

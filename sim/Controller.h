@@ -3,7 +3,8 @@
 // Every request first goes to the log; a request for another NetId fails with 7, then a
 // matching fault answers in place of the service, then a port that nothing serves fails with 6,
 // and otherwise the port's service answers by index group. Requests are answered one at a time
-// (calls into Handle are serialised), so handlers need no locking of their own.
+// (calls into Handle are serialised), so handlers need no locking of their own; deferred work of a
+// reply (a disk write) runs outside that and takes Locked() for what it changes afterwards.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +35,15 @@ class Controller : public oxa::IOxaEndpoint {
   RequestLog& Log() { return log_; }
   const RequestLog& Log() const { return log_; }
 
+  uint32_t AnswerRoom(const oxa::OxaRequest& request) override;
   oxa::OxaReplyInfo Handle(const oxa::OxaRequest& request, std::span<uint8_t> readData) override;
+
+  // Runs `f` as requests run: never at the same time as one.
+  template <class F>
+  void Locked(F&& f) {
+    std::lock_guard lock(handleMutex_);
+    f();
+  }
 
  private:
   oxa::NetId netId_;

@@ -19,6 +19,12 @@ constexpr uint64_t kTicksPerSecond = 10'000'000;
 constexpr uint64_t kUnixEpochFileTime = 116'444'736'000'000'000ull;
 constexpr size_t kLogText = msglog::kTextCapacity;
 
+constexpr uint32_t kLongestLogEntry =
+    std::max_element(msglog::kEntryLayouts.begin(), msglog::kEntryLayouts.end(),
+                     [](const msglog::EntryLayout& x, const msglog::EntryLayout& y) {
+                       return x.length < y.length;
+                     })->length;
+
 template <class T>
 void PutAt(std::span<uint8_t> out, int offset, T value) {
   if (offset >= 0) oxa::bytes::Put(out, static_cast<size_t>(offset), value);
@@ -201,7 +207,7 @@ bool InstallMessageLog(AxisServer& server, AxisLog::Clock clock) {
     });
   }
   return server.AddAxisGroup(
-      kGroupMessageLog, std::nullopt,
+      kGroupMessageLog, std::nullopt, kLongestLogEntry,
       [](SimAxis& axis, const oxa::OxaRequest& request, std::span<uint8_t> out) {
         AxisLog* log = LogOf(axis);
         if (!log) return Fail(oxa::kErrInvalidIndexGroup);

@@ -18,11 +18,17 @@ constexpr double kMaxPosition = 1e9;     // mm: positions beyond are refused as 
 constexpr double kArrivalLimit = 2.0;    // s after the setpoint arrived to reach the target
 constexpr double kIndexWidth = 0.5;      // mm: half the width of the reference index signal
 constexpr double kMeasureTime = 0.1;     // s of a characteristic segment that are measured
+constexpr double kMinRamp = 1e-3;        // mm/s²: a flatter ramp would brake for ever
 constexpr uint64_t kMaxCatchUp = 60000;  // cycles simulated at most in one catch-up
 constexpr int kLevels = 10;              // output levels of the characteristic run per side
 
 double Finite(double v) {
   return std::isfinite(v) ? v : 0.0;
+}
+
+// A ramp from the parameters: one too flat to ever brake reads as 0 like a missing one.
+double Ramp(double v) {
+  return Finite(v) >= kMinRamp ? v : 0.0;
 }
 
 // A length from the parameters: finite and within the positions the axis accepts.
@@ -82,8 +88,10 @@ bool DecodeMoveBlock(std::span<const uint8_t> data, MoveBlock& out) {
          oxa::bytes::Get(data, 12, out.velocity);
 }
 
-// The parameters the controller works with, read every cycle so that a download acts at once.
-// Non-finite values read as 0, which the start checks refuse.
+// The parameters the controller works with, read before every run of cycles so that a download
+// acts at once (nothing changes them while the cycles run).
+// Non-finite values and ramps too flat to brake read as 0, which the start checks refuse and a
+// stop replaces by a ramp of its own.
 struct MotionAxis::Params {
   double vref, veloRatio, acc, dec, smoothing, lagKp, preFeed, overlap, responseTime;
   bool maxLagOn;
@@ -113,8 +121,8 @@ MotionAxis::Params MotionAxis::Read() const {
   Params p{};
   p.vref = Finite(r.ReferenceVelo);
   p.veloRatio = Finite(r.VeloRatio);
-  p.acc = Finite(r.Acceleration);
-  p.dec = Finite(r.Deceleration);
+  p.acc = Ramp(r.Acceleration);
+  p.dec = Ramp(r.Deceleration);
   const double jerk = Finite(r.MaxApplJerk);
   // Jerk limitation: a moving average as long as the steepest ramp takes at the jerk limit.
   p.smoothing = (r.JerkEnabled & 0x0001) != 0 && jerk > 0
@@ -413,7 +421,8 @@ void MotionAxis::AdvanceTo(double now) {
 
 void MotionAxis::Run(uint64_t cycles) {
   if (dormant_) return;
-  for (uint64_t i = 0; i < cycles; ++i) Cycle();
+  const Params p = Read();
+  for (uint64_t i = 0; i < cycles; ++i) Cycle(p);
 }
 
 void MotionAxis::Raise(int32_t code, const char* format, double value) {
@@ -424,8 +433,7 @@ void MotionAxis::Raise(int32_t code, const char* format, double value) {
   Log(axis_, LogClass::Error, format, value, code);
 }
 
-void MotionAxis::Cycle() {
-  const Params p = Read();
+void MotionAxis::Cycle(const Params& p) {
   if (driveNotReady_) Raise(kErrDriveNotReady, "Drive fault: drive unit not ready", 0.0);
   if (encoderFault_) Raise(kErrEncoder, "Encoder fault", 0.0);
   if (mode_ == Mode::Characteristic) {

@@ -160,7 +160,7 @@ class MotionAxis {
 
   Params Read() const;
   void Activate();
-  void Cycle();
+  void Cycle(const Params& p);
   void Raise(int32_t code, const char* format, double value);
   double ClosedLoop(const Params& p);
   void Control(const Params& p);

@@ -92,20 +92,44 @@ std::filesystem::path DefaultSaveDir() {
   return "valdor-sim-params";
 }
 
-int32_t SaveAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
-                           std::filesystem::path& path) {
-  path = AxisFilePath(axis, dir);
-  ParamStore* store = ParamsOf(axis);
-  if (!store) return oxa::kErrNotReady;
-  AxisRuntime* runtime = RuntimeOf(axis);
-  const model::LinRecord lin = runtime ? runtime->lin : model::LinRecord{};
+bool SnapshotAxisParameters(SimAxis& axis, const std::filesystem::path& dir, ParamSnapshot& out) {
+  out.path = AxisFilePath(axis, dir);
+  const ParamStore* store = ParamsOf(axis);
+  if (!store) return false;
+  const AxisRuntime* runtime = RuntimeOf(axis);
+  out.bytes =
+      files::EncodeParameterFile(store->Record(), runtime ? runtime->lin : model::LinRecord{});
+  return true;
+}
+
+bool SaveFile(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+              std::string& error) {
   std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+  return WriteFileAtomically(path, bytes, error);
+}
+
+uint64_t SaveQueue::Enter(const std::filesystem::path& file) {
+  std::lock_guard lock(mutex_);
+  ++files_[file].waiting;
+  return ++lastTicket_;
+}
+
+bool SaveQueue::Write(uint64_t ticket, const ParamSnapshot& snapshot, const FileWriter& write) {
+  std::lock_guard disk(diskMutex_);
+  bool superseded = false;
+  {
+    std::lock_guard lock(mutex_);
+    superseded = files_[snapshot.path].written > ticket;
+  }
   std::string error;
-  const std::vector<uint8_t> bytes = files::EncodeParameterFile(store->Record(), lin);
-  if (!WriteFileAtomically(path, bytes, error)) return oxa::kErrAccessDenied;
-  if (runtime) runtime->values.Unsaved = false;
-  return oxa::kOk;
+  const bool ok = superseded || write(snapshot.path, snapshot.bytes, error);
+  std::lock_guard lock(mutex_);
+  Pending& p = files_[snapshot.path];
+  if (ok) p.written = std::max(p.written, ticket);
+  if (p.waiting > 0) --p.waiting;
+  if (p.waiting == 0) files_.erase(snapshot.path);
+  return ok;
 }
 
 int32_t LoadAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
@@ -121,6 +145,7 @@ int32_t LoadAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
   if (runtime) {
     runtime->paramsChanged = true;
     runtime->values.Unsaved = false;
+    ++runtime->paramChanges;
   }
   return oxa::kOk;
 }

@@ -5,9 +5,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sim {
 
@@ -28,10 +32,44 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
 // $XDG_STATE_HOME/valdor-sim when that is set, else "valdor-sim-params" in the current directory.
 std::filesystem::path DefaultSaveDir();
 
-// Saves the axis's parameter record and linearisation record into `dir` (created when missing).
-// 0, or 0x704 when the file cannot be written; `path` gets the file's path either way.
-int32_t SaveAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
-                           std::filesystem::path& path);
+// A parameter file as the axis held it at one moment, and where it goes.
+struct ParamSnapshot {
+  std::filesystem::path path;
+  std::vector<uint8_t> bytes;
+};
+
+// The file of the axis's parameter record and linearisation record, to be saved into `dir`;
+// false when the axis keeps no parameters.
+bool SnapshotAxisParameters(SimAxis& axis, const std::filesystem::path& dir, ParamSnapshot& out);
+
+// How a save puts a file on disk; SaveFile unless a test or a fuzz target says otherwise.
+using FileWriter = std::function<bool(const std::filesystem::path& path,
+                                      std::span<const uint8_t> bytes, std::string& error)>;
+// Creates the directory of `path` when missing and writes `bytes` there atomically.
+bool SaveFile(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+              std::string& error);
+
+// The saves of a server that are on their way to the disk. Snapshots are taken in turn while
+// requests are answered, and written afterwards without holding them up; the writes happen one
+// at a time, and a snapshot is never written over a later one of the same file.
+class SaveQueue {
+ public:
+  // A place in the order for a snapshot of `file`, taken now.
+  uint64_t Enter(const std::filesystem::path& file);
+  // Writes the snapshot with ticket `ticket` unless a later snapshot of the same file is on disk
+  // already. False when the write fails.
+  bool Write(uint64_t ticket, const ParamSnapshot& snapshot, const FileWriter& write);
+
+ private:
+  struct Pending {
+    uint64_t written = 0;  // the latest ticket on disk
+    size_t waiting = 0;    // snapshots entered, not yet written
+  };
+  std::mutex mutex_;      // the order; held only briefly
+  std::mutex diskMutex_;  // one write at a time
+  uint64_t lastTicket_ = 0;
+  std::map<std::filesystem::path, Pending> files_;
+};
 
 // Reads the axis's file back from `dir` and raises the notice that its parameters changed.
 // 0, or 0x704 when the file cannot be opened (the axis is unchanged then).

@@ -117,6 +117,10 @@ void SetFieldFromDouble(const ParamField& f, model::ParamRecord& r, double v) {
   }
 }
 
+// The longest single value: the FileName text.
+constexpr uint32_t kLongestNumbered =
+    std::max(model::kFileNameWireLength, model::kAuxDataWireLength);
+
 // Wire length of a single value of number `no`.
 uint32_t WireLength(uint16_t no) {
   if (IsExtra(no)) return ExtraIsByte(no) ? 1 : 8;
@@ -493,9 +497,11 @@ ParamServerState* ParamStateOf(AxisServer& server) {
 
 bool InstallParamStore(AxisServer& server) {
   if (ParamStateOf(server) != nullptr) return false;
-  const bool ok = server.AddAxisGroup(kGroupRecords, kOffsetParamBlock, ServeBlock) &&
-                  server.AddAxisGroup(kGroupRecords, kOffsetBatch, ServeBatch) &&
-                  server.AddAxisGroup(kGroupParamNo, std::nullopt, ServeNumbered);
+  const bool ok =
+      server.AddAxisGroup(kGroupRecords, kOffsetParamBlock, model::kParamBlockMaxLength,
+                          ServeBlock) &&
+      server.AddAxisGroup(kGroupRecords, kOffsetBatch, model::kBatchAnswerBytes, ServeBatch) &&
+      server.AddAxisGroup(kGroupParamNo, std::nullopt, kLongestNumbered, ServeNumbered);
   if (!ok) return false;
   server.Ext().Emplace<ParamServerState>();
   for (const auto& axis : server.Axes()) {

@@ -29,13 +29,15 @@ bool SymbolServer::Install(Service& service) {
       service.Serves(kGroupSymbolReleaseHandle)) {
     return false;
   }
-  service.Add(kGroupSymbolHandleByName, [this](const oxa::OxaRequest& r, std::span<uint8_t> out) {
-    return HandleByName(r, out);
-  });
-  service.Add(kGroupSymbolValueByHandle, [this](const oxa::OxaRequest& r, std::span<uint8_t> out) {
-    return ValueByHandle(r, out);
-  });
-  service.Add(kGroupSymbolReleaseHandle,
+  size_t longestValue = 0;
+  for (const auto& [name, value] : symbols_) longestValue = std::max(longestValue, value.size());
+  service.Add(
+      kGroupSymbolHandleByName, sizeof(uint32_t),
+      [this](const oxa::OxaRequest& r, std::span<uint8_t> out) { return HandleByName(r, out); });
+  service.Add(
+      kGroupSymbolValueByHandle, static_cast<uint32_t>(longestValue),
+      [this](const oxa::OxaRequest& r, std::span<uint8_t> out) { return ValueByHandle(r, out); });
+  service.Add(kGroupSymbolReleaseHandle, 0,
               [this](const oxa::OxaRequest& r, std::span<uint8_t>) { return ReleaseHandle(r); });
   return true;
 }

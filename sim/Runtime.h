@@ -31,9 +31,10 @@ class SymbolServer {
  public:
   static constexpr size_t kMaxHandles = 1024;
 
-  // Adds or replaces a symbol with its value bytes (their count is the symbol's size).
+  // Adds or replaces a symbol with its value bytes (their count is the symbol's size), before
+  // Install.
   void Set(std::string_view name, std::vector<uint8_t> value);
-  // False when the port already serves one of the symbol groups.
+  // Serves the symbols set so far. False when the port already serves one of the symbol groups.
   bool Install(Service& service);
   size_t LiveHandles() const { return handles_.size(); }
 

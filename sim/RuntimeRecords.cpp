@@ -329,13 +329,20 @@ bool InstallRuntimeRecords(AxisServer& server, std::string& error) {
   }
   for (const auto& axis : server.Axes()) axis->Ext().Emplace<AxisRuntime>(RestingAxis());
 
-  bool ok = server.AddAxisGroup(kGroupRecords, kOffsetAxisRef, ServeAxisRef) &&
-            server.AddAxisGroup(kGroupRecords, kOffsetRuntimeBlock, ServeRuntimeBlock) &&
-            server.AddAxisGroup(kGroupRecords, kOffsetLinRecord, ServeLin) &&
-            server.AddAxisGroup(kGroupParamNo, kOffsetParamsChangedAck, AcknowledgeParamsChanged);
+  // Each record answers the length of the layout its word of the (fixed) version table names.
+  bool ok =
+      server.AddAxisGroup(kGroupRecords, kOffsetAxisRef,
+                          model::AxisRefBlockLength(Word(server, kWordAxisRef)), ServeAxisRef) &&
+      server.AddAxisGroup(kGroupRecords, kOffsetRuntimeBlock,
+                          model::RuntimeBlockLength(Word(server, kWordRuntime)),
+                          ServeRuntimeBlock) &&
+      server.AddAxisGroup(kGroupRecords, kOffsetLinRecord,
+                          model::LinBlockLength(Word(server, kWordLin)), ServeLin) &&
+      server.AddAxisGroup(kGroupParamNo, kOffsetParamsChangedAck, 0, AcknowledgeParamsChanged);
   for (size_t i = 0; ok && i < model::kIoRecordCount; ++i) {
     const auto id = static_cast<IoRecordId>(i);
-    ok = server.AddAxisGroup(kGroupRecords, model::IoInfo(id).indexOffset,
+    const uint32_t length = model::IoBlockLength(id, Word(server, model::IoInfo(id).versionWord));
+    ok = server.AddAxisGroup(kGroupRecords, model::IoInfo(id).indexOffset, length,
                              [id](SimAxis& axis, const oxa::OxaRequest& r, std::span<uint8_t> out) {
                                return ServeImage(id, axis, r, out);
                              });
@@ -346,7 +353,11 @@ bool InstallRuntimeRecords(AxisServer& server, std::string& error) {
   }
   params->batchSources.push_back(BatchSource{BatchReal, BatchInt});
   // A written parameter is unsaved until the axis saves its parameter file (or loads it).
-  params->writeListeners.push_back([](SimAxis& axis) { StateOf(axis).values.Unsaved = true; });
+  params->writeListeners.push_back([](SimAxis& axis) {
+    AxisRuntime& rt = StateOf(axis);
+    rt.values.Unsaved = true;
+    ++rt.paramChanges;
+  });
   return true;
 }
 

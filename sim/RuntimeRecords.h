@@ -42,6 +42,8 @@ struct AxisRuntime {
   bool enabled = true;
   uint16_t latchCount = 0;
   bool paramsChanged = false;  // the notice 11008, until acknowledged
+  // Parameter writes and loads so far: a save whose snapshot is still current marks it saved.
+  uint64_t paramChanges = 0;
   model::LinRecord lin;
 };
 

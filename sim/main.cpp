@@ -1,6 +1,9 @@
 // valdor-sim: an emulated controller with PLC runtimes and Valdor axis servers, reached over
 // OXA/TCP.
 #include <CLI/CLI.hpp>
+#include <charconv>
+#include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -27,6 +30,12 @@ int main(int argc, char** argv) {
                  "Directory of the axes' parameter files (save and load on the controller); "
                  "overrides the servers' saveDir");
   app.set_version_flag("--version", "valdor-sim " AXTUNE_VERSION);
+  double idleGrace = 10.0;
+  app.add_option("--idle-grace", idleGrace,
+                 "Seconds a connection may stay idle before it is closed to make room for a new "
+                 "one once the 256 connections are taken")
+      ->capture_default_str()
+      ->check(CLI::Range(0.0, 86400.0));
   CLI11_PARSE(app, argc, argv);
 
   std::string why;
@@ -65,7 +74,9 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  auto server = oxa::OxaTcpServer::Start(plant->Ctrl(), host, port, error);
+  oxa::OxaServerOptions options;
+  options.idleGrace = std::chrono::milliseconds(std::llround(idleGrace * 1000.0));
+  auto server = oxa::OxaTcpServer::Start(plant->Ctrl(), host, port, error, options);
   if (!server) {
     std::fprintf(stderr, "valdor-sim: cannot listen on %s: %s\n", listen.c_str(), error.c_str());
     return 1;
@@ -80,6 +91,8 @@ int main(int argc, char** argv) {
   int received = 0;
   sigwait(&stopSignals, &received);
   server->Stop();
-  std::printf("valdor-sim: stopped (%s)\n", received == SIGINT ? "SIGINT" : "SIGTERM");
+  std::printf("valdor-sim: stopped (%s) after %llu requests\n",
+              received == SIGINT ? "SIGINT" : "SIGTERM",
+              static_cast<unsigned long long>(plant->Ctrl().Log().Total()));
   return 0;
 }

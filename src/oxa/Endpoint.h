@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "oxa/Oxa.h"
@@ -30,12 +31,31 @@ struct OxaReplyInfo {
   uint32_t dataLength = 0;
   // The controller swallows the request and never answers (the client times out).
   bool dropped = false;
+  // Work that must not hold up other requests (a disk write), set only on success: the
+  // transport runs it after Handle returned, outside its lock, and before it answers; its
+  // result becomes the request's result. Callers of Handle that hold no lock use Finish().
+  std::function<int32_t()> finish = {};
 };
+
+// Runs the reply's deferred work, if any, and takes its result.
+inline OxaReplyInfo Finish(OxaReplyInfo reply) {
+  if (reply.finish) {
+    reply.result = reply.finish();
+    reply.finish = nullptr;
+    if (reply.result != kOk) reply.dataLength = 0;
+  }
+  return reply;
+}
 
 class IOxaEndpoint {
  public:
   virtual ~IOxaEndpoint() = default;
-  // `readData` has room for exactly `request.readLength` bytes.
+  // The most bytes the answer to `request` can carry, never more than its read length. A
+  // transport that allocates answer buffers gives Handle this much room, so that a client
+  // asking for more than the endpoint ever answers costs no memory.
+  virtual uint32_t AnswerRoom(const OxaRequest& request) { return request.readLength; }
+  // `readData` has room for AnswerRoom(request) bytes, or for the read length when the caller
+  // brings its own buffer; an endpoint answers a read that does not fit with 0x705.
   virtual OxaReplyInfo Handle(const OxaRequest& request, std::span<uint8_t> readData) = 0;
 };
 

@@ -79,7 +79,7 @@ int32_t OxaDirect::Request(const OxaAddr* addr, Command command, uint32_t indexG
   request.indexOffset = indexOffset;
   request.readLength = readLength;
   request.writeData = std::span<const uint8_t>(static_cast<const uint8_t*>(writeData), writeLength);
-  const OxaReplyInfo reply = endpoint->Handle(request, read);
+  const OxaReplyInfo reply = Finish(endpoint->Handle(request, read));
   if (reply.dropped) return kErrTimeout;
   if (reply.result != kOk) return reply.result;
   // The OXA/TCP server answers at most the read buffer; so does this connection.

@@ -28,31 +28,50 @@ constexpr size_t kInitialBuffer = 4096;
 constexpr size_t kGrowStep = 65536;
 // Buffers that grew beyond this for one big frame are given back afterwards.
 constexpr size_t kKeepBuffer = 65536;
-// Connections beyond this many are closed as soon as they are accepted.
-constexpr size_t kMaxConnections = 256;
+
+using Clock = std::chrono::steady_clock;
+
+// What a connection is doing, as far as making room for a new one is concerned.
+enum class Activity : uint8_t {
+  Idle,     // waiting for bytes; may be closed once idle long enough
+  Busy,     // a request is in hand and gets its answer
+  Evicted,  // closed to make room; the request that comes next is not handled
+};
 
 // One accepted connection, served by its own thread with blocking reads and writes: a request
 // costs one read and one write, as with a plain socket. The thread never closes the socket;
 // whoever joins the thread does, so that shutting it down from Stop() can never hit a reused
 // descriptor.
 struct Connection {
-  explicit Connection(tcp::socket s) : socket(std::move(s)) {}
+  Connection(tcp::socket s, Clock::time_point now)
+      : socket(std::move(s)), lastActive(now.time_since_epoch().count()) {}
   tcp::socket socket;
   std::thread thread;
   std::atomic<bool> done{false};
+  std::atomic<Activity> activity{Activity::Idle};
+  std::atomic<Clock::rep> lastActive;  // when bytes last came or went
 };
 
 }  // namespace
 
 struct OxaTcpServer::Impl {
-  explicit Impl(IOxaEndpoint& ep) : endpoint(ep) {}
+  Impl(IOxaEndpoint& ep, OxaServerOptions o) : endpoint(ep), options(std::move(o)) {
+    if (!options.clock) options.clock = [] { return Clock::now(); };
+  }
 
   void AcceptLoop();
   void Serve(Connection& c);
   // Joins and closes finished connections; returns how many are still open.
   size_t Reap();
+  // Closes the connection idle the longest when it has been idle past the grace period; false
+  // when there is none.
+  bool EvictIdlest();
+  void Touch(Connection& c) {
+    c.lastActive.store(options.clock().time_since_epoch().count(), std::memory_order_relaxed);
+  }
 
   IOxaEndpoint& endpoint;
+  OxaServerOptions options;
   std::mutex handleMutex;  // one Handle call at a time across all connections
   asio::io_context io;     // owns the sockets; nothing runs on it
   tcp::acceptor acceptor{io};
@@ -81,16 +100,18 @@ bool SendAll(int fd, const uint8_t* p, size_t n) {
 bool Answer(OxaTcpServer::Impl& server, const wire::Header& header, const OxaRequest& request,
             std::vector<uint8_t>& out) {
   constexpr size_t kDataAt = wire::kHeaderSize + wire::kAnswerFixed;
-  out.clear();
-  out.resize(kDataAt + request.readLength);
+  uint32_t room = 0;
   OxaReplyInfo reply;
   {
     std::lock_guard lock(server.handleMutex);
-    reply = server.endpoint.Handle(request,
-                                   std::span<uint8_t>(out.data() + kDataAt, request.readLength));
+    room = std::min(request.readLength, server.endpoint.AnswerRoom(request));
+    out.clear();
+    out.resize(kDataAt + room);
+    reply = server.endpoint.Handle(request, std::span<uint8_t>(out.data() + kDataAt, room));
   }
+  reply = Finish(std::move(reply));
   if (reply.dropped) return false;
-  const uint32_t dataLength = std::min(reply.dataLength, request.readLength);
+  const uint32_t dataLength = std::min(reply.dataLength, room);
   out.resize(kDataAt + dataLength);
   std::memcpy(out.data(), wire::kMagic.data(), wire::kMagic.size());
   const std::span<uint8_t> o(out);
@@ -124,14 +145,20 @@ void OxaTcpServer::Impl::Serve(Connection& c) {
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       have += static_cast<size_t>(n);
+      Touch(c);
       continue;
     }
+    // A connection closed to make room does not get this request handled.
+    Activity idle = Activity::Idle;
+    if (!c.activity.compare_exchange_strong(idle, Activity::Busy)) break;
     const bool answered = Answer(*this, header, request, out);
     std::memmove(in.data(), in.data() + scan.size, have - scan.size);
     have -= scan.size;
     if (have == 0 && in.size() > kKeepBuffer) std::vector<uint8_t>(kInitialBuffer).swap(in);
     if (answered && !SendAll(fd, out.data(), out.size())) break;
     if (out.capacity() > kKeepBuffer) std::vector<uint8_t>().swap(out);
+    Touch(c);
+    c.activity = Activity::Idle;
   }
   // Tell the peer at once; the descriptor itself is closed when the thread is joined.
   ::shutdown(fd, SHUT_RDWR);
@@ -151,6 +178,31 @@ size_t OxaTcpServer::Impl::Reap() {
   return connections.size();
 }
 
+bool OxaTcpServer::Impl::EvictIdlest() {
+  std::list<Connection>::iterator victim;
+  {
+    std::lock_guard lock(connectionsMutex);
+    victim = connections.end();
+    for (auto it = connections.begin(); it != connections.end(); ++it) {
+      if (it->activity != Activity::Idle) continue;
+      if (victim == connections.end() || it->lastActive < victim->lastActive) victim = it;
+    }
+    if (victim == connections.end()) return false;
+    const Clock::duration idle =
+        options.clock() - Clock::time_point(Clock::duration(victim->lastActive.load()));
+    if (idle < options.idleGrace) return false;
+    // It may have just been handed a request; then it keeps its place.
+    Activity expected = Activity::Idle;
+    if (!victim->activity.compare_exchange_strong(expected, Activity::Evicted)) return false;
+    ::shutdown(victim->socket.native_handle(), SHUT_RDWR);
+  }
+  // Only this thread erases connections, so `victim` stays valid while its thread ends.
+  victim->thread.join();
+  std::lock_guard lock(connectionsMutex);
+  connections.erase(victim);
+  return true;
+}
+
 void OxaTcpServer::Impl::AcceptLoop() {
   while (!stopping) {
     asio::error_code ec;
@@ -162,10 +214,10 @@ void OxaTcpServer::Impl::AcceptLoop() {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       continue;
     }
-    if (Reap() >= kMaxConnections) continue;  // the socket closes here
+    if (Reap() >= options.maxConnections && !EvictIdlest()) continue;  // the socket closes here
     socket.set_option(tcp::no_delay(true), ec);
     std::lock_guard lock(connectionsMutex);
-    Connection& c = connections.emplace_back(std::move(socket));
+    Connection& c = connections.emplace_back(std::move(socket), options.clock());
     try {
       c.thread = std::thread([this, &c] { Serve(c); });
     } catch (const std::system_error&) {
@@ -181,8 +233,9 @@ OxaTcpServer::~OxaTcpServer() {
 }
 
 std::unique_ptr<OxaTcpServer> OxaTcpServer::Start(IOxaEndpoint& endpoint, std::string_view host,
-                                                  uint16_t port, std::string& error) {
-  auto impl = std::make_unique<Impl>(endpoint);
+                                                  uint16_t port, std::string& error,
+                                                  OxaServerOptions options) {
+  auto impl = std::make_unique<Impl>(endpoint, std::move(options));
   asio::error_code ec;
   tcp::endpoint where;
   const asio::ip::address address = asio::ip::make_address(std::string(host), ec);

@@ -2,12 +2,17 @@
 // reader gives back as the axis's record.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <thread>
 
 #include "files/ParamFile.h"
 #include "oxa/Bytes.h"
 #include "oxa/Oxa.h"
+#include "oxa/OxaTcpClient.h"
+#include "oxa/OxaTcpServer.h"
 #include "sim/Commands.h"
 #include "sim/ParamFile.h"
 #include "sim/ParamStore.h"
@@ -64,7 +69,7 @@ class SimFileTest : public ::testing::Test {
     r.readLength = cmd == oxa::Command::Read ? 4 : 0;
     r.writeData = data;
     std::array<uint8_t, 4> out{};
-    return plant->Ctrl().Handle(r, {out.data(), r.readLength}).result;
+    return oxa::Finish(plant->Ctrl().Handle(r, {out.data(), r.readLength})).result;
   }
 
   model::ParamRecord& Params() { return sim::ParamsOf(*axis)->Record(); }
@@ -143,6 +148,87 @@ TEST_F(SimFileTest, WrittenParametersAreUnsavedUntilSavedOrLoaded) {
   ASSERT_TRUE(unsaved());
   ASSERT_EQ(Command(sim::kGroupCommands + 1, sim::kCommandLoadParams), oxa::kOk);
   EXPECT_FALSE(unsaved());
+}
+
+TEST_F(SimFileTest, ASlowDiskHoldsUpOnlyTheSaveItself) {
+  // The disk takes as long as the test wants: the write waits until it is released.
+  std::promise<void> writing;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  sim::CommandsOf(*plant->Server(kPort))->writeFile =
+      [&](const fs::path& path, std::span<const uint8_t> bytes, std::string& error) {
+        writing.set_value();
+        released.wait();
+        return sim::WriteFileAtomically(path, bytes, error);
+      };
+  std::string error;
+  auto server = oxa::OxaTcpServer::Start(plant->Ctrl(), "127.0.0.1", 0, error);
+  ASSERT_TRUE(server) << error;
+  const auto client = [port = server->Port()] {
+    auto c = std::make_unique<oxa::OxaTcpClient>([port] {
+      oxa::RouteTable t;
+      t.local = {"", kNet, "127.0.0.1", port};
+      return t;
+    });
+    c->OxaPortOpen();
+    c->OxaSyncSetTimeout(5000);
+    return c;
+  };
+  const auto saver = client();
+  const auto other = client();
+  const oxa::OxaAddr at{kNet, kPort};
+
+  const double before = Params().JogFast;
+  int32_t saved = -1;
+  std::thread save([&] {
+    saved =
+        saver->OxaSyncWriteReq(&at, sim::kGroupCommands + 1, sim::kCommandSaveParams, 0, nullptr);
+  });
+  ASSERT_EQ(writing.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  // Meanwhile another connection reads and writes; a request stuck behind the disk times out.
+  std::array<uint8_t, 8> value{};
+  EXPECT_EQ(other->OxaSyncReadReq(&at, sim::kGroupParamNo + 1, 1900, 8, value.data()), oxa::kOk);
+  EXPECT_EQ(oxa::bytes::At<double>(value, 0), before);
+  oxa::bytes::Put(std::span<uint8_t>(value), 0, before + 1.0);
+  EXPECT_EQ(other->OxaSyncWriteReq(&at, sim::kGroupParamNo + 1, 1900, 8, value.data()), oxa::kOk);
+  const fs::path file = dir.Path() / "press 1.dat";
+  EXPECT_FALSE(fs::exists(file));
+  release.set_value();
+  save.join();
+
+  // The file holds the parameters as they were when the save was asked for, and the write that
+  // came after leaves the axis unsaved.
+  EXPECT_EQ(saved, oxa::kOk);
+  model::ParamRecord param;
+  model::LinRecord lin;
+  ASSERT_TRUE(files::LoadParameterFile(file.string(), param, lin).opened);
+  EXPECT_EQ(param.JogFast, before);
+  EXPECT_EQ(Params().JogFast, before + 1.0);
+  EXPECT_TRUE(sim::RuntimeOf(*axis)->values.Unsaved);
+}
+
+TEST(SimSaveQueue, AnEarlierSnapshotNeverOverwritesALaterOne) {
+  TempDir dir;
+  const fs::path file = dir.Path() / "a.dat";
+  std::vector<std::string> written;
+  const sim::FileWriter write = [&](const fs::path& path, std::span<const uint8_t> bytes,
+                                    std::string& error) {
+    written.emplace_back(bytes.begin(), bytes.end());
+    return sim::WriteFileAtomically(path, bytes, error);
+  };
+  const auto snapshot = [&](std::string_view text) {
+    return sim::ParamSnapshot{file, std::vector<uint8_t>(text.begin(), text.end())};
+  };
+  sim::SaveQueue queue;
+  const uint64_t first = queue.Enter(file);
+  const uint64_t second = queue.Enter(file);
+  // The second snapshot reaches the disk first; the first one then has nothing to add.
+  EXPECT_TRUE(queue.Write(second, snapshot("new"), write));
+  EXPECT_TRUE(queue.Write(first, snapshot("old"), write));
+  EXPECT_EQ(written, std::vector<std::string>{"new"});
+  // Once nothing is in flight, the next save writes again.
+  EXPECT_TRUE(queue.Write(queue.Enter(file), snapshot("newer"), write));
+  EXPECT_EQ(written.back(), "newer");
 }
 
 TEST_F(SimFileTest, CommandRequestsOfTheWrongKind) {

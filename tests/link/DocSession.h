@@ -71,7 +71,7 @@ struct DocSession {
     EXPECT_TRUE(sim::InstallParamStore(*s));
     EXPECT_TRUE(sim::InstallRuntimeRecords(*s, error)) << error;
     EXPECT_TRUE(sim::InstallMessageLog(*s));
-    s->AddAxisGroup(axlink::kCommandGroup, std::nullopt,
+    s->AddAxisGroup(axlink::kCommandGroup, std::nullopt, 0,
                     [this](sim::SimAxis& axis, const oxa::OxaRequest& r, std::span<uint8_t>) {
                       commands.push_back({r.indexOffset, {r.writeData.begin(), r.writeData.end()}});
                       if (commandResult == oxa::kOk && r.indexOffset == axlink::kCmdLoadParams) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "AllocTracker.h"
@@ -42,6 +46,23 @@ Decoded DecodeAnswer(const std::vector<uint8_t>& frame) {
   d.result = a.result;
   d.data.assign(a.data.begin(), a.data.end());
   return d;
+}
+
+// Resets the peak resident memory of this process; false when the kernel does not allow it.
+bool ResetPeakResident() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  clear.flush();
+  return clear.good();
+}
+
+// Peak resident memory of this process since start or the last reset, in KiB; -1 if unknown.
+long PeakResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
 }
 
 class ServerTest : public ::testing::Test {
@@ -175,6 +196,28 @@ TEST_F(ServerTest, UnbackedLengthFieldsDoNotAllocateTheLimit) {
   EXPECT_EQ(DecodeAnswer(frame).result, kOk);
 }
 
+TEST_F(ServerTest, AnswersNotReadLengthsBoundTheMemory) {
+  constexpr int kClients = 256;
+  std::vector<std::unique_ptr<RawConn>> conns;
+  std::vector<uint8_t> frame;
+  for (int i = 0; i < kClients; ++i) {
+    conns.push_back(std::make_unique<RawConn>(server_->Port()));
+    ASSERT_TRUE(conns.back()->Send(Request(1, Command::Read, kSource, 0, 8)));
+    ASSERT_EQ(conns.back()->ReadFrame(frame), Got::Frame);
+  }
+  if (!ResetPeakResident() || PeakResidentKiB() < 0) GTEST_SKIP() << "no peak memory to read";
+  const long before = PeakResidentKiB();
+  // All ask at once for a megabyte of an 8-byte value, so that no answer waits for another.
+  for (auto& c : conns) {
+    ASSERT_TRUE(c->Send(Request(2, Command::Read, kSource, 0, wire::kMaxReadLength)));
+  }
+  for (auto& c : conns) {
+    ASSERT_EQ(c->ReadFrame(frame), Got::Frame);
+    EXPECT_EQ(DecodeAnswer(frame).result, kErrInvalidSize);
+  }
+  EXPECT_LT(PeakResidentKiB() - before, 16 * 1024);
+}
+
 TEST_F(ServerTest, ManyClientsAreServedOneRequestAtATime) {
   constexpr int kClients = 8;
   constexpr int kRequests = 200;
@@ -212,6 +255,35 @@ TEST_F(ServerTest, ConnectionsBeyondTheLimitAreClosed) {
   EXPECT_EQ(extra.ReadFrame(frame), Got::Closed);
   ASSERT_TRUE(conns.front()->Send(Request(2, Command::Read, kPattern, 0, 4)));
   EXPECT_EQ(conns.front()->ReadFrame(frame), Got::Frame);
+}
+
+TEST_F(ServerTest, AtTheLimitTheLongestIdlePastTheGraceMakesRoom) {
+  std::atomic<int64_t> nowMs{0};
+  OxaServerOptions options;
+  options.clock = [&nowMs] {
+    return std::chrono::steady_clock::time_point(std::chrono::milliseconds(nowMs.load()));
+  };
+  std::string error;
+  auto server = OxaTcpServer::Start(endpoint_, "127.0.0.1", 0, error, options);
+  ASSERT_TRUE(server) << error;
+  std::vector<uint8_t> frame;
+  const auto served = [&](RawConn& c) {
+    return c.Send(Request(9, Command::Read, kPattern, 0, 4)) && c.ReadFrame(frame) == Got::Frame;
+  };
+  std::vector<std::unique_ptr<RawConn>> silent;
+  for (int i = 0; i < 256; ++i) silent.push_back(std::make_unique<RawConn>(server->Port()));
+  // Within the grace nobody makes room; once this is closed, all 256 have been accepted.
+  RawConn early(server->Port());
+  EXPECT_FALSE(served(early));
+
+  nowMs = 3000;
+  ASSERT_TRUE(served(*silent[0]));  // no longer the longest idle
+  nowMs = 10500;                    // the others are idle for 10.5 s, the first for 7.5 s
+  RawConn late(server->Port());
+  EXPECT_TRUE(served(late));
+  EXPECT_EQ(silent[1]->ReadFrame(frame), Got::Closed);
+  EXPECT_TRUE(served(*silent[0]));
+  EXPECT_TRUE(served(*silent[2]));  // one was enough
 }
 
 TEST_F(ServerTest, StopEndsServingAndABusyPortFailsToStart) {

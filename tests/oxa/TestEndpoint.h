@@ -1,6 +1,7 @@
 // A tiny controller for the transport tests: a handful of index groups with fixed behaviour.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -25,6 +26,22 @@ enum Group : uint32_t {
 
 class TestEndpoint : public IOxaEndpoint {
  public:
+  // The source and the failure's data are short; the other groups answer any length.
+  uint32_t AnswerRoom(const OxaRequest& r) override {
+    switch (r.indexGroup) {
+      case kSource:
+        return std::min(r.readLength, 8u);
+      case kFail:
+        return std::min(r.readLength, 4u);
+      case kPattern:
+      case kStore:
+      case kShort:
+      case kReverse:
+        return r.readLength;
+      default:
+        return 0;
+    }
+  }
   OxaReplyInfo Handle(const OxaRequest& r, std::span<uint8_t> out) override {
     if (inside_.exchange(true)) overlapped_ = true;
     calls_.fetch_add(1);
@@ -65,7 +82,7 @@ class TestEndpoint : public IOxaEndpoint {
         }
         return {kOk, len, false};
       case kSource:
-        if (out.size() != 8) return {kErrInvalidSize, 0, false};
+        if (r.readLength != 8 || out.size() != 8) return {kErrInvalidSize, 0, false};
         std::memcpy(out.data(), r.source.netId.b.data(), 6);
         out[6] = static_cast<uint8_t>(r.source.port);
         out[7] = static_cast<uint8_t>(r.source.port >> 8);

@@ -103,13 +103,13 @@ TEST(AxisServer, LetsFeaturesAddGroupsPerAxisAndOffset) {
   auto anyOffset = [](sim::SimAxis&, const oxa::OxaRequest& r, std::span<uint8_t> out) {
     return sim::ReadValue<uint32_t>(r, out, r.indexOffset);
   };
-  EXPECT_TRUE(s->AddAxisGroup(kRecords, 1, offset1));
-  EXPECT_FALSE(s->AddAxisGroup(kRecords, 1, offset1));
-  EXPECT_TRUE(s->AddAxisGroup(kRecords, std::nullopt, anyOffset));
-  EXPECT_FALSE(s->AddAxisGroup(kRecords, std::nullopt, anyOffset));
+  EXPECT_TRUE(s->AddAxisGroup(kRecords, 1, 2, offset1));
+  EXPECT_FALSE(s->AddAxisGroup(kRecords, 1, 2, offset1));
+  EXPECT_TRUE(s->AddAxisGroup(kRecords, std::nullopt, 4, anyOffset));
+  EXPECT_FALSE(s->AddAxisGroup(kRecords, std::nullopt, 4, anyOffset));
   // Groups the server itself serves.
-  EXPECT_FALSE(s->AddAxisGroup(sim::kGroupAxisName + 1, 7, offset1));
-  EXPECT_FALSE(s->AddGroup(sim::kGroupRecordVersions,
+  EXPECT_FALSE(s->AddAxisGroup(sim::kGroupAxisName + 1, 7, 2, offset1));
+  EXPECT_FALSE(s->AddGroup(sim::kGroupRecordVersions, 0,
                            [](const oxa::OxaRequest&, std::span<uint8_t>) { return sim::Done(); }));
 
   sim::Controller& c = plant.Ctrl();

@@ -91,6 +91,15 @@ TEST(Motion, JogMovesUntilStopOrTheSoftLimit) {
   EXPECT_EQ(r.ErrorCode, 0);
   EXPECT_EQ(rig.Move(4, 0.0, 100.0), sim::kErrBeyondSoftLimit);
   EXPECT_EQ(rig.Command(sim::kCmdStop), 0);
+
+  // A deceleration written too small to brake with, while moving: the stop still ends.
+  ASSERT_EQ(rig.Move(3, 0.0, 50.0), 0);
+  rig.Run(0.5);
+  rig.Params().Deceleration = 1e-310;
+  ASSERT_EQ(rig.Command(sim::kCmdStop), 0);
+  EXPECT_TRUE(std::isfinite(rig.Sample().TargetPos));
+  EXPECT_GT(rig.RunUntil([](const auto& s) { return s.AxisState == sim::kStateStandstill; }, 1.0),
+            0.0);
 }
 
 TEST(Motion, RefusedStartsLeaveTheAxisWhereItIs) {
@@ -120,6 +129,10 @@ TEST(Motion, RefusedStartsLeaveTheAxisWhereItIs) {
        sim::kErrAcceleration},
       {"deceleration not a number", [](MotionRig& r) { r.Params().Deceleration = NAN; }, 1, 300,
        100, sim::kErrDeceleration},
+      {"acceleration too small to count", [](MotionRig& r) { r.Params().Acceleration = 1e-310; }, 1,
+       300, 100, sim::kErrAcceleration},
+      {"deceleration too small to count", [](MotionRig& r) { r.Params().Deceleration = 1e-310; }, 1,
+       300, 100, sim::kErrDeceleration},
       {"pending error",
        [](MotionRig& r) {
          r.Motion().SetFault(sim::MotionFault::DriveNotReady, true);

@@ -44,7 +44,7 @@ inline Answer Send(sim::Controller& c, oxa::Command cmd, uint16_t port, uint32_t
   r.writeData = write;
   std::vector<uint8_t> buf(readLength, 0xCD);
   Answer a;
-  a.info = c.Handle(r, buf);
+  a.info = oxa::Finish(c.Handle(r, buf));
   if (a.info.dataLength > buf.size()) {
     ADD_FAILURE() << "reply longer than the read buffer";
     a.info.dataLength = static_cast<uint32_t>(buf.size());
