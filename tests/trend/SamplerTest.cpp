@@ -1,0 +1,140 @@
+// The sampler against the emulated plant over its own in-process port, on the plant's clock.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "TrendRig.h"
+#include "link/Commands.h"
+#include "sim/RuntimeRecords.h"
+#include "trend/Sampler.h"
+
+namespace {
+
+using trendtest::PlantRig;
+
+// Each read takes `latency` seconds of the plant's clock.
+class SlowOxa final : public oxa::IOxa {
+ public:
+  SlowOxa(oxa::IOxa& inner, trend::VirtualClock& clock, double latency)
+      : inner_(inner), clock_(clock), latency_(latency) {}
+  long OxaPortOpen() override { return inner_.OxaPortOpen(); }
+  int32_t OxaPortClose() override { return inner_.OxaPortClose(); }
+  int32_t OxaGetLocalAddress(oxa::OxaAddr* a) override { return inner_.OxaGetLocalAddress(a); }
+  int32_t OxaSyncSetTimeout(int32_t ms) override { return inner_.OxaSyncSetTimeout(ms); }
+  int32_t OxaSyncReadReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t n,
+                         void* d) override {
+    clock_.Advance(latency_);
+    return inner_.OxaSyncReadReq(a, g, o, n, d);
+  }
+  int32_t OxaSyncWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t n,
+                          const void* d) override {
+    return inner_.OxaSyncWriteReq(a, g, o, n, d);
+  }
+  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t rn, void* rd,
+                              uint32_t wn, const void* wd) override {
+    clock_.Advance(latency_);
+    return inner_.OxaSyncReadWriteReq(a, g, o, rn, rd, wn, wd);
+  }
+
+ private:
+  oxa::IOxa& inner_;
+  trend::VirtualClock& clock_;
+  double latency_;
+};
+
+std::vector<trend::Sample> All(const trend::SampleRing& ring) {
+  std::vector<trend::Sample> out;
+  ring.CopySince(0, out);
+  return out;
+}
+
+TEST(SamplerTest, SamplesAtTheAskedRateStampedWhenTheAnswerArrives) {
+  struct Case {
+    double asked, expected;
+    double latency;  // s per read
+  };
+  const Case cases[] = {
+      {10, 10, 0}, {100, 100, 0}, {1000, 1000, 0.0004}, {5000, 1000, 0}, {2, 10, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.asked);
+    PlantRig rig;
+    SlowOxa oxa(rig.own, rig.clock, c.latency);
+    trend::SampleRing ring(4000);
+    trend::Sampler sampler(oxa, rig.Target(trendtest::kBatchPort, 1), c.asked, rig.clock, ring);
+    const double start = rig.clock.Now();
+    for (int i = 0; i < 2 * c.expected; ++i) sampler.Tick();
+    const auto samples = All(ring);
+    EXPECT_EQ(static_cast<double>(samples.size()), 2.0 * c.expected);
+    EXPECT_EQ(sampler.MissedTicks(), 0u);
+    for (size_t i = 0; i < samples.size(); ++i) {
+      // Each tick reads at start + i / rate; its stamp is taken when the answer is in.
+      EXPECT_NEAR(samples[i].t, start + static_cast<double>(i) / c.expected + c.latency, 1e-9) << i;
+    }
+  }
+}
+
+TEST(SamplerTest, ReadsLongerThanATickSkipTicksInsteadOfCatchingUpInABurst) {
+  PlantRig rig;
+  SlowOxa oxa(rig.own, rig.clock, 0.0025);
+  trend::SampleRing ring(4000);
+  trend::Sampler sampler(oxa, rig.Target(trendtest::kBatchPort, 1), 1000, rig.clock, ring);
+  const double start = rig.clock.Now();
+  while (rig.clock.Now() - start < 1.0) sampler.Tick();
+  const auto samples = All(ring);
+  for (size_t i = 1; i < samples.size(); ++i) {
+    EXPECT_GE(samples[i].t - samples[i - 1].t, 0.0025 - 1e-9) << i;
+  }
+  // Every tick of the second is either read or counted as missed.
+  EXPECT_NEAR(static_cast<double>(sampler.Reads() + sampler.MissedTicks()), 1000.0, 2.0);
+}
+
+TEST(SamplerTest, AFailedReadIsCountedAndTheNextTickReadsAgain) {
+  PlantRig rig;
+  trend::SampleRing ring(1000);
+  trend::Sampler sampler(rig.own, rig.Target(trendtest::kBatchPort, 1), 100, rig.clock, ring);
+  const int fault = rig.plant->Ctrl().Faults().Add(
+      {trendtest::kBatchPort, 0x8000F001, std::nullopt, sim::Fault::Kind::Error, oxa::kErrBusy});
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(sampler.Tick(), oxa::kErrBusy);
+  rig.plant->Ctrl().Faults().Remove(fault);
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(sampler.Tick(), oxa::kOk);
+  EXPECT_EQ(sampler.Reads(), 50u);
+  EXPECT_EQ(sampler.Failures(), 20u);
+  EXPECT_EQ(sampler.LastError(), oxa::kErrBusy);
+  EXPECT_EQ(ring.Total(), 30u);
+}
+
+TEST(SamplerTest, LeavesTheChangedParametersNoticeForTheDocument) {
+  PlantRig rig;
+  sim::SimAxis& axis = *rig.plant->Server(trendtest::kBatchPort)->Axis(1);
+  sim::RuntimeOf(axis)->paramsChanged = true;
+  trend::SampleRing ring(100);
+  trend::Sampler sampler(rig.own, rig.Target(trendtest::kBatchPort, 1), 100, rig.clock, ring);
+  rig.plant->Ctrl().Log().Clear();
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(sampler.Tick(), oxa::kOk);
+  EXPECT_TRUE(sim::RuntimeOf(axis)->paramsChanged);
+  EXPECT_EQ(rig.plant->Ctrl().Log().Count(
+                [](const sim::LoggedRequest& r) { return r.command == oxa::Command::Write; }),
+            0u);
+}
+
+TEST(SamplerTest, SetpointVelocityIsInMillimetresPerSecondInBlockAndBatchLayouts) {
+  struct Case {
+    uint16_t port, axis;
+  };
+  for (const Case& c : {Case{trendtest::kBatchPort, 1}, Case{trendtest::kBlockPort, 5}}) {
+    SCOPED_TRACE(c.port);
+    PlantRig rig;
+    rig.Select(c.port, c.axis);
+    trend::RecordTarget target = rig.Target(c.port, c.axis);
+    target.referenceVelo = rig.doc.runtime.ReferenceVelo;  // what the document read
+    ASSERT_EQ(rig.doc.Move(axlink::kMoveToPosition, 400, 100), oxa::kOk);
+    trend::SampleRing ring(100);
+    trend::Sampler sampler(rig.own, target, 100, rig.clock, ring);
+    rig.clock.Advance(0.5);  // well into the constant velocity
+    ASSERT_EQ(sampler.SampleOnce(), oxa::kOk);
+    EXPECT_NEAR(All(ring).back().values[trend::kSetpointVelo], 100.0, 1e-6);
+  }
+}
+
+}  // namespace
