@@ -24,6 +24,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   RegisterDump(app, ctx);
   RegisterDiff(app, ctx);
   RegisterSave(app, ctx);
+  RegisterRecord(app, ctx);
 
   try {
     app.parse(argc, argv);
