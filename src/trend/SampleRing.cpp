@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace trend {
 
@@ -34,6 +35,12 @@ uint64_t SampleRing::Total() const {
 uint64_t SampleRing::First() const {
   const std::lock_guard lock(mutex_);
   return total_ > slots_.size() ? total_ - slots_.size() : 0;
+}
+
+double SampleRing::OldestTime() const {
+  const std::lock_guard lock(mutex_);
+  if (total_ == 0) return std::numeric_limits<double>::quiet_NaN();
+  return At(total_ > slots_.size() ? total_ - slots_.size() : 0).t;
 }
 
 uint64_t SampleRing::CopySince(uint64_t from, std::vector<Sample>& out) const {

@@ -35,6 +35,8 @@ class SampleRing {
   // Number of samples pushed since the last Clear, and the number of the oldest one held.
   uint64_t Total() const;
   uint64_t First() const;
+  // The time of the oldest sample held; NaN when the ring is empty.
+  double OldestTime() const;
 
   // Appends the held samples numbered `from` and later to `out`, oldest first (those already
   // overwritten are skipped); returns the number after the last one copied.

@@ -2,54 +2,11 @@
 // time.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
-
 #include "TrendRig.h"
+#include "common/GateClock.h"
 #include "trend/Recorder.h"
 
 namespace {
-
-class GateClock final : public trend::IClock {
- public:
-  double Now() override {
-    const std::lock_guard lock(mutex_);
-    return now_;
-  }
-  void SleepUntil(double t) override {
-    std::unique_lock lock(mutex_);
-    ++waits_;
-    changed_.notify_all();
-    changed_.wait(lock, [&] { return open_ || passes_ > 0; });
-    if (passes_ > 0) --passes_;
-    if (t > now_) now_ = t;
-  }
-  // Lets `n` waits pass, then returns once the thread waits again.
-  void Pass(int n) {
-    std::unique_lock lock(mutex_);
-    const int until = waits_ + n;
-    passes_ += n;
-    changed_.notify_all();
-    changed_.wait(lock, [&] { return waits_ >= until && passes_ == 0; });
-  }
-  void WaitForFirstWait() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return waits_ > 0; });
-  }
-  void Open() {
-    const std::lock_guard lock(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  double now_ = 0;
-  int waits_ = 0;
-  int passes_ = 0;
-  bool open_ = false;
-};
 
 // Tells when it is opened and closed.
 class OwnPort final : public oxa::IOxa {
@@ -80,7 +37,7 @@ class OwnPort final : public oxa::IOxa {
 
 TEST(RecorderTest, SamplesOnItsOwnThreadWithItsOwnPortAndKeepsTheSamplesWhenStopped) {
   trendtest::PlantRig rig;
-  GateClock gate;
+  testclock::GateClock gate;
   bool opened = false, closed = false;
   trend::Recorder recorder(
       [&] {
@@ -105,7 +62,7 @@ TEST(RecorderTest, SamplesOnItsOwnThreadWithItsOwnPortAndKeepsTheSamplesWhenStop
 }
 
 TEST(RecorderTest, APortThatDoesNotOpenIsReportedAndNothingIsRead) {
-  GateClock gate;
+  testclock::GateClock gate;
   trend::Recorder recorder([] { return std::unique_ptr<oxa::IOxa>(); }, gate, 100);
   ASSERT_TRUE(recorder.Start({}, 100));
   recorder.Stop();
