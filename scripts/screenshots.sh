@@ -27,4 +27,10 @@ shot() {
 shot en 1 docs/screenshots/main-en.png
 shot de 1 docs/screenshots/main-de.png
 shot zh 1 docs/screenshots/main-zh.png
+# The trend recorder comparing a move at LagKp 10 with the same move at LagKp 60.
+xvfb-run -a -s "-screen 0 1600x1000x24" \
+  "$build/src/app/axtune" --login --select "Clamp left" --language en --page 2 --trend \
+  --trend-kp 10 --trend-kp 60 --trend-to 300 --trend-velocity 200 --wait 800 \
+  --screenshot docs/screenshots/trend-en.png
+echo "screenshots: docs/screenshots/trend-en.png"
 rm -rf "$work"

@@ -246,7 +246,7 @@ void TrendDock::BuildUi() {
   connect(figureTable_->horizontalHeader(), &QHeaderView::sectionClicked, this,
           [this](int column) { ShowMove(column); });
   side->setStretchFactor(1, 1);
-  side->setSizes({140, 320});
+  side->setSizes({170, 260});
   split->addWidget(plot_);
   split->addWidget(side);
   split->setStretchFactor(0, 1);
