@@ -39,7 +39,7 @@ class TrendDock : public QDockWidget {
   using ChooseFile = std::function<QString(bool save, const QString& filter)>;
 
   // New samples are taken into the plot this often (ms).
-  static constexpr int kPollMs = 50;
+  static constexpr int kPollMs = 100;
 
   // `clock`, `settings` and `doc` outlive the dock.
   TrendDock(CAxtuneDoc& doc, i18n::StringTable& strings, trend::OxaFactory factory,
