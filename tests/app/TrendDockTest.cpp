@@ -17,6 +17,7 @@
 #include "AppRig.h"
 #include "app/MenuIds.h"
 #include "app/TrendDock.h"
+#include "common/ForwardingOxa.h"
 #include "common/GateClock.h"
 #include "i18n/StringTable.h"
 #include "link/Select.h"
@@ -29,45 +30,16 @@ const oxa::NetId kLocal{{127, 0, 0, 1, 1, 1}};
 constexpr uint16_t kPort = 851;
 
 // The document's port and the recorder's reach the one plant; a lock keeps them apart.
-class LockedOxa final : public oxa::IOxa {
-  template <class F>
-  auto Locked(F&& f) {
-    const std::lock_guard lock(mutex_);
-    return f();
-  }
-
+class LockedOxa final : public testoxa::ForwardingOxa {
  public:
-  LockedOxa(sim::Plant& plant, std::mutex& mutex) : mutex_(mutex) {
+  LockedOxa(sim::Plant& plant, std::mutex& mutex) : ForwardingOxa(direct_), mutex_(mutex) {
     direct_.Register(kLocal, plant.Ctrl());
-  }
-  long OxaPortOpen() override {
-    return Locked([&] { return direct_.OxaPortOpen(); });
-  }
-  int32_t OxaPortClose() override {
-    return Locked([&] { return direct_.OxaPortClose(); });
-  }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr* a) override {
-    return Locked([&] { return direct_.OxaGetLocalAddress(a); });
-  }
-  int32_t OxaSyncSetTimeout(int32_t ms) override {
-    return Locked([&] { return direct_.OxaSyncSetTimeout(ms); });
-  }
-  int32_t OxaSyncReadReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t n,
-                         void* d) override {
-    return Locked([&] { return direct_.OxaSyncReadReq(a, g, o, n, d); });
-  }
-  int32_t OxaSyncWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t n,
-                          const void* d) override {
-    return Locked([&] { return direct_.OxaSyncWriteReq(a, g, o, n, d); });
-  }
-  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t rn, void* rd,
-                              uint32_t wn, const void* wd) override {
-    return Locked([&] { return direct_.OxaSyncReadWriteReq(a, g, o, rn, rd, wn, wd); });
   }
 
  private:
-  std::mutex& mutex_;
+  std::unique_lock<std::mutex> Guard() override { return std::unique_lock(mutex_); }
   oxa::OxaDirect direct_;
+  std::mutex& mutex_;
 };
 
 struct DockRig {

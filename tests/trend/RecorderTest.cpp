@@ -3,34 +3,24 @@
 #include <gtest/gtest.h>
 
 #include "TrendRig.h"
+#include "common/ForwardingOxa.h"
 #include "common/GateClock.h"
 #include "trend/Recorder.h"
 
 namespace {
 
 // Tells when it is opened and closed.
-class OwnPort final : public oxa::IOxa {
+class OwnPort final : public testoxa::ForwardingOxa {
  public:
-  OwnPort(bool& opened, bool& closed) : opened_(opened), closed_(closed) {}
-  oxa::OxaDirect direct;
-  long OxaPortOpen() override { return opened_ = true, direct.OxaPortOpen(); }
-  int32_t OxaPortClose() override { return closed_ = true, direct.OxaPortClose(); }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr* a) override { return direct.OxaGetLocalAddress(a); }
-  int32_t OxaSyncSetTimeout(int32_t ms) override { return direct.OxaSyncSetTimeout(ms); }
-  int32_t OxaSyncReadReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t n,
-                         void* d) override {
-    return direct.OxaSyncReadReq(a, g, o, n, d);
+  OwnPort(sim::Plant& plant, bool& opened, bool& closed)
+      : ForwardingOxa(direct_), opened_(opened), closed_(closed) {
+    direct_.Register(trendtest::kLocal, plant.Ctrl());
   }
-  int32_t OxaSyncWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t n,
-                          const void* d) override {
-    return direct.OxaSyncWriteReq(a, g, o, n, d);
-  }
-  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t rn, void* rd,
-                              uint32_t wn, const void* wd) override {
-    return direct.OxaSyncReadWriteReq(a, g, o, rn, rd, wn, wd);
-  }
+  long OxaPortOpen() override { return opened_ = true, ForwardingOxa::OxaPortOpen(); }
+  int32_t OxaPortClose() override { return closed_ = true, ForwardingOxa::OxaPortClose(); }
 
  private:
+  oxa::OxaDirect direct_;
   bool& opened_;
   bool& closed_;
 };
@@ -39,13 +29,8 @@ TEST(RecorderTest, SamplesOnItsOwnThreadWithItsOwnPortAndKeepsTheSamplesWhenStop
   trendtest::PlantRig rig;
   testclock::GateClock gate;
   bool opened = false, closed = false;
-  trend::Recorder recorder(
-      [&] {
-        auto port = std::make_unique<OwnPort>(opened, closed);
-        port->direct.Register(trendtest::kLocal, rig.plant->Ctrl());
-        return port;
-      },
-      gate, 100);
+  trend::Recorder recorder([&] { return std::make_unique<OwnPort>(*rig.plant, opened, closed); },
+                           gate, 100);
   ASSERT_TRUE(recorder.Start(rig.Target(trendtest::kBatchPort, 1), 100));
   EXPECT_FALSE(recorder.Start(rig.Target(trendtest::kBatchPort, 1), 100));
   gate.WaitForFirstWait();

@@ -52,11 +52,4 @@ TEST(SampleRingTest, KeepsTheNewestSamplesInOrderAcrossTheWrap) {
   EXPECT_EQ(Times(range), (std::vector<double>{15, 16, 17}));
 }
 
-TEST(SampleRingTest, CapacityFollowsRateAndTimeWithinItsLimits) {
-  EXPECT_EQ(trend::SampleRing::CapacityFor(100, 600), trend::SampleRing::kDefaultCapacity);
-  EXPECT_EQ(trend::SampleRing::CapacityFor(1000, 1e9), trend::SampleRing::kMaxCapacity);
-  EXPECT_EQ(trend::SampleRing::CapacityFor(10, 0.1), trend::SampleRing::kMinCapacity);
-  EXPECT_EQ(trend::SampleRing(0).Capacity(), trend::SampleRing::kMinCapacity);
-}
-
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "TrendRig.h"
+#include "common/ForwardingOxa.h"
 #include "link/Commands.h"
 #include "sim/RuntimeRecords.h"
 #include "trend/Sampler.h"
@@ -12,32 +13,14 @@ namespace {
 
 using trendtest::PlantRig;
 
-// Each read takes `latency` seconds of the plant's clock.
-class SlowOxa final : public oxa::IOxa {
+// Each request takes `latency` seconds of the plant's clock.
+class SlowOxa final : public testoxa::ForwardingOxa {
  public:
   SlowOxa(oxa::IOxa& inner, trend::VirtualClock& clock, double latency)
-      : inner_(inner), clock_(clock), latency_(latency) {}
-  long OxaPortOpen() override { return inner_.OxaPortOpen(); }
-  int32_t OxaPortClose() override { return inner_.OxaPortClose(); }
-  int32_t OxaGetLocalAddress(oxa::OxaAddr* a) override { return inner_.OxaGetLocalAddress(a); }
-  int32_t OxaSyncSetTimeout(int32_t ms) override { return inner_.OxaSyncSetTimeout(ms); }
-  int32_t OxaSyncReadReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t n,
-                         void* d) override {
-    clock_.Advance(latency_);
-    return inner_.OxaSyncReadReq(a, g, o, n, d);
-  }
-  int32_t OxaSyncWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t n,
-                          const void* d) override {
-    return inner_.OxaSyncWriteReq(a, g, o, n, d);
-  }
-  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t rn, void* rd,
-                              uint32_t wn, const void* wd) override {
-    clock_.Advance(latency_);
-    return inner_.OxaSyncReadWriteReq(a, g, o, rn, rd, wn, wd);
-  }
+      : ForwardingOxa(inner), clock_(clock), latency_(latency) {}
 
  private:
-  oxa::IOxa& inner_;
+  void BeforeRequest() override { clock_.Advance(latency_); }
   trend::VirtualClock& clock_;
   double latency_;
 };
