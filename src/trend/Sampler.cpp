@@ -45,8 +45,10 @@ int32_t Sampler::Tick() {
   clock_.SleepUntil(next_);
   const int32_t rc = SampleOnce();
   next_ += period_;
+  // A short stall (the scheduler, the network) is made up tick by tick; a longer one, as when
+  // every read takes longer than a tick, skips the ticks that passed.
   const double behind = std::floor((clock_.Now() - next_) / period_);
-  if (behind >= 1.0) {
+  if (behind > kMaxCatchUpTicks) {
     missed_.fetch_add(static_cast<uint64_t>(behind), std::memory_order_relaxed);
     next_ += behind * period_;
   }

@@ -35,6 +35,8 @@ class Sampler {
   static constexpr double kDefaultRateHz = 100;
   // Request timeout of the sampler's port.
   static constexpr int32_t kTimeoutMs = 500;
+  // Ticks made up after a stall at most; beyond, the passed ticks are skipped.
+  static constexpr double kMaxCatchUpTicks = 4;
 
   // `rateHz` within kMinRateHz..kMaxRateHz (anything else, NaN too, is brought into it).
   static double ClampRate(double rateHz);
@@ -46,8 +48,9 @@ class Sampler {
   // Reads once now: a sample stamped when the answer arrived, or a counted failure. Returns the
   // Oxa code.
   int32_t SampleOnce();
-  // Waits for the next tick of the schedule, then samples. Ticks that have passed while a read
-  // took too long are skipped (and counted), never made up in a burst.
+  // Waits for the next tick of the schedule, then samples. After a stall of up to
+  // kMaxCatchUpTicks the next ticks follow at once until the schedule is met again; ticks
+  // that a longer stall passed are skipped (and counted), never made up in a burst.
   int32_t Tick();
 
   double RateHz() const { return rateHz_; }
