@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Renders the main window under Xvfb, logged in to the emulated demo plant with an axis selected,
 # into docs/screenshots/: every page in English on screens 768 and 1080 pixels high (the pages
-# scale with the screen height), the I/O page of an axis with terminal images, and the Global
-# page in German and in Chinese. Two axes of the plant move slowly meanwhile. Needs the build of
-# scripts/demo.sh (or BUILD_DIR) and the packages of scripts/install-deps.sh (xvfb,
-# fonts-liberation2, fonts-noto-cjk).
+# scale with the screen height), the I/O page of an axis with terminal images, the Global page in
+# German and in Chinese, and the trend recorder comparing two gains. Two axes of the plant move
+# slowly meanwhile. Needs the build of scripts/demo.sh (or BUILD_DIR) and the packages of
+# scripts/install-deps.sh (xvfb, fonts-liberation2, fonts-noto-cjk).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,4 +48,10 @@ shot 1366x768 en 9 page09-io-terminal-768.png "Press ram"
 shot 1920x1080 en 9 page09-io-terminal-1080.png "Press ram"
 shot 1920x1080 de 3 page03-global-de.png
 shot 1920x1080 zh 3 page03-global-zh.png
+# The trend recorder comparing a move at LagKp 10 with the same move at LagKp 60.
+xvfb-run -a -s "-screen 0 1600x1000x24" \
+  "$build/src/app/axtune" --login --select "Clamp left" --language en --page 2 --trend \
+  --trend-kp 10 --trend-kp 60 --trend-to 300 --trend-velocity 200 --wait 800 \
+  --screenshot "$out/trend-en.png"
+echo "screenshots: $out/trend-en.png"
 rm -rf "$work"

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <cstdio>
@@ -19,7 +20,9 @@
 #include "app/MenuIds.h"
 #include "app/QtDocUi.h"
 #include "app/Texts.h"
+#include "app/TrendDock.h"
 #include "link/Select.h"
+#include "oxa/OxaTcpClient.h"
 
 namespace {
 
@@ -106,6 +109,22 @@ CMainFrame::CMainFrame(oxa::IOxa& oxa, i18n::StringTable& strings, FrameHooks ho
   });
   if (ownUi_) ownUi_->SetRedisplay([this] { view_->RequestRedisplay(); });
 
+  QSettings* settings = hooks_.settings;
+  if (!settings) {
+    ownSettings_ = std::make_unique<QSettings>(QStringLiteral("Axtune"), QStringLiteral("Axtune"));
+    settings = ownSettings_.get();
+  }
+  trend::OxaFactory recorderOxa = hooks_.recorderOxa;
+  if (!recorderOxa) recorderOxa = [] { return std::make_unique<oxa::OxaTcpClient>(); };
+  trend_ = new TrendDock(
+      *doc_, strings_, std::move(recorderOxa), trendClock_, *settings,
+      [this](const std::function<void()>& work) { view_->RunExclusive(work); }, this);
+  addDockWidget(Qt::BottomDockWidgetArea, trend_);
+  trend_->hide();
+  connect(trend_, &QDockWidget::visibilityChanged, this, [this](bool) {
+    if (QAction* a = Action(kCmdTrendRecorder)) a->setChecked(!trend_->isHidden());
+  });
+
   keyFilter_ = new FunctionKeyFilter(*this, view_);
   qApp->installEventFilter(keyFilter_);
 
@@ -136,6 +155,9 @@ CMainFrame::CMainFrame(oxa::IOxa& oxa, i18n::StringTable& strings, FrameHooks ho
 
 CMainFrame::~CMainFrame() {
   timer_.stop();
+  // The recorder observes the document: it goes first.
+  delete trend_;
+  trend_ = nullptr;
   if (keyFilter_) qApp->removeEventFilter(keyFilter_);
   if (portHandle_ != 0) oxa_.OxaPortClose();
 }
@@ -190,6 +212,9 @@ void CMainFrame::BuildMenus() {
   statusToggle->setCheckable(true);
   statusToggle->setChecked(!statusBar()->isHidden());
   add(view, 36004, kCmdClearLogBuffer);
+  QAction* trendToggle = add(view, 37000, kCmdTrendRecorder);
+  trendToggle->setCheckable(true);
+  trendToggle->setChecked(trend_ && !trend_->isHidden());
 
   QMenu* online = bar->addMenu(Text(strings_, 36005));
   add(online, 36006, kCmdLogin);
@@ -327,6 +352,7 @@ void CMainFrame::SwitchLanguage(uint16_t language) {
   strings_.SetLanguage(language);
   BuildMenus();
   view_->SetPageTexts();
+  trend_->SetTexts();
 }
 
 void CMainFrame::OnCommand(int id) {
@@ -344,6 +370,14 @@ void CMainFrame::RunCommand(int id) {
       break;
     case kCmdClearLogBuffer:
       doc_->ClearMessageLog();
+      break;
+    case kCmdTrendRecorder:
+      trend_->setVisible(trend_->isHidden());
+      // Most of the window for the plot the first time it opens.
+      if (!trendShown_ && !trend_->isHidden())
+        resizeDocks({trend_}, {height() * 3 / 5}, Qt::Vertical);
+      trendShown_ = trendShown_ || !trend_->isHidden();
+      if (QAction* a = Action(kCmdTrendRecorder)) a->setChecked(!trend_->isHidden());
       break;
     case kCmdLogin:
       Login();

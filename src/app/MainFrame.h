@@ -18,12 +18,16 @@
 #include "link/Login.h"
 #include "link/Routes.h"
 #include "pages/AxtuneView.h"
+#include "trend/Clock.h"
+#include "trend/Recorder.h"
 
 class QAction;
 class QLabel;
+class QSettings;
 class QSplitter;
 class FunctionKeyFilter;
 class QtDocUi;
+class TrendDock;
 
 // What the window asks the user through dialogs; tests replace them.
 struct FrameHooks {
@@ -37,6 +41,10 @@ struct FrameHooks {
   bool noJournal = false;
   std::string journalDir;
   std::function<QString()> chooseJournalExport;
+  // The trend recorder's own Oxa client (null: a new OXA/TCP client) and where it remembers
+  // its choices (null: the user's settings of Axtune).
+  trend::OxaFactory recorderOxa;
+  QSettings* settings = nullptr;
 };
 
 class CMainFrame : public QMainWindow {
@@ -61,6 +69,7 @@ class CMainFrame : public QMainWindow {
   CAxtuneDoc& Doc() { return *doc_; }
   FunctionKeyFilter& KeyFilter() { return *keyFilter_; }
   QTimer& Timer() { return timer_; }
+  TrendDock* Trend() const { return trend_; }
   QLabel* Pane(int id) const;
   QLabel* MessagePane() const { return messagePane_; }
 
@@ -102,6 +111,10 @@ class CMainFrame : public QMainWindow {
   std::map<int, QAction*> actions_;
   std::map<int, QLabel*> panes_;
   QLabel* messagePane_ = nullptr;
+  trend::SteadyClock trendClock_;
+  std::unique_ptr<QSettings> ownSettings_;
+  TrendDock* trend_ = nullptr;
+  bool trendShown_ = false;
 
   axlink::FrameStatus status_;
   std::string targetText_;

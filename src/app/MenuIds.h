@@ -21,6 +21,7 @@ inline constexpr int kCmdGerman = 32777;
 inline constexpr int kCmdEnglish = 32778;
 inline constexpr int kCmdChinese = 32779;
 inline constexpr int kCmdJournal = 32920;
+inline constexpr int kCmdTrendRecorder = 32900;
 
 // Status bar panes.
 inline constexpr int kPaneConnection = 101;

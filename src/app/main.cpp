@@ -3,6 +3,8 @@
 // Beside the standard Qt options there are options for rendering the window without a user:
 // --screenshot FILE logs in (--login), selects the axis named by --select, switches the
 // language (--language de|en|zh), waits --wait ms for the display ticks and saves the window.
+// --trend opens the trend recorder and records the selected axis; each --trend-kp K then sets
+// LagKp to K and moves the axis to --trend-to at --trend-velocity and back, before the wait.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLocale>
@@ -14,6 +16,8 @@
 #include "app/MainFrame.h"
 #include "app/MenuIds.h"
 #include "app/StartupWarnings.h"
+#include "app/TrendDock.h"
+#include "app/TuningRun.h"
 #include "oxa/OxaTcpClient.h"
 
 namespace {
@@ -64,7 +68,20 @@ int main(int argc, char** argv) {
   QCommandLineOption wait(QStringLiteral("wait"),
                           QStringLiteral("Milliseconds before the screenshot (default 1500)."),
                           QStringLiteral("MS"), QStringLiteral("1500"));
-  parser.addOptions({screenshot, login, select, language, page, wait, noJournal});
+  QCommandLineOption trend(QStringLiteral("trend"),
+                           QStringLiteral("Open the trend recorder and record the axis."));
+  QCommandLineOption trendKp(QStringLiteral("trend-kp"),
+                             QStringLiteral("Set LagKp to K, move out and back (repeatable)."),
+                             QStringLiteral("K"));
+  QCommandLineOption trendTo(QStringLiteral("trend-to"),
+                             QStringLiteral("Position of the --trend-kp moves (mm)."),
+                             QStringLiteral("MM"), QStringLiteral("300"));
+  QCommandLineOption trendVelocity(QStringLiteral("trend-velocity"),
+                                   QStringLiteral("Velocity of the --trend-kp moves (mm/s)."),
+                                   QStringLiteral("MM/S"), QStringLiteral("200"));
+  parser.addOptions(
+      {screenshot, login, select, language, page, wait, noJournal, trend, trendKp, trendTo,
+       trendVelocity});
   parser.process(app);
 
   i18n::StringTable strings(i18n::LanguageForLocale(QLocale::system().name().toStdString()));
@@ -91,15 +108,32 @@ int main(int argc, char** argv) {
     const int n = parser.value(page).toInt(&ok);
     if (ok && n >= 0 && n < pages::kPageCount) frame.PageView()->setCurrentIndex(n);
   }
+  TuningRun run;
+  if (parser.isSet(trend)) {
+    frame.OnCommand(kCmdTrendRecorder);
+    frame.Trend()->StartRecording();
+    for (const QString& k : parser.values(trendKp)) run.gains.push_back(k.toDouble());
+    run.to = parser.value(trendTo).toDouble();
+    run.velocity = parser.value(trendVelocity).toDouble();
+  }
   if (parser.isSet(screenshot)) {
     bool ok = false;
     int ms = parser.value(wait).toInt(&ok);
     if (!ok || ms < 0) ms = 1500;
     const QString file = parser.value(screenshot);
-    QTimer::singleShot(ms, &frame, [&frame, file] {
-      const bool saved = frame.grab().save(file, "PNG");
-      QApplication::exit(saved ? 0 : 1);
-    });
+    auto shoot = [&frame, file, ms] {
+      QTimer::singleShot(ms, &frame, [&frame, file] {
+        const bool saved = frame.grab().save(file, "PNG");
+        QApplication::exit(saved ? 0 : 1);
+      });
+    };
+    if (run.gains.empty()) {
+      shoot();
+    } else {
+      StartTuningRun(frame, run, shoot);
+    }
+  } else if (!run.gains.empty()) {
+    StartTuningRun(frame, run, [] {});
   }
   return QApplication::exec();
 }

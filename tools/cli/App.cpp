@@ -34,6 +34,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   RegisterDiff(app, ctx);
   RegisterSave(app, ctx);
   RegisterJournal(app, ctx);
+  RegisterRecord(app, ctx);
 
   try {
     app.parse(argc, argv);

@@ -51,6 +51,8 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   oxa::IOxa& Oxa() { return *oxa_; }
+  // The emulated plant in this process; null over TCP.
+  sim::Plant* Plant() { return plant_.get(); }
   // The port handle, 0 when no port could be opened.
   long PortHandle() const { return port_; }
 
@@ -88,5 +90,6 @@ void RegisterDump(CLI::App& app, Context& ctx);
 void RegisterDiff(CLI::App& app, Context& ctx);
 void RegisterSave(CLI::App& app, Context& ctx);
 void RegisterJournal(CLI::App& app, Context& ctx);
+void RegisterRecord(CLI::App& app, Context& ctx);
 
 }  // namespace cli

@@ -49,6 +49,7 @@ class AxisSession {
   AxisSession& operator=(const AxisSession&) = delete;
 
   CAxtuneDoc& Doc() { return *doc_; }
+  Connection& Conn() { return *conn_; }
   // The boxes the document showed since the last call, as one UTF-8 text (empty when none).
   std::string TakeReports();
 

@@ -1,0 +1,225 @@
+// axtune-cli record --port P --axis N [--target T] [--rate HZ] [--seconds S] [--csv FILE]
+//                   [--move-to POS --velocity V]
+//
+// Records the runtime values of one axis headless, on a connection of its own beside the
+// document's, and prints one JSON object: the rate, the samples taken and the failed reads.
+// With a move, it starts the move through the document after 0.2 s of samples, records until
+// the axis has been in target for a second (or the time runs out) and adds the move's
+// step-response figures. --csv writes every sample of every channel. Against an emulated
+// plant in this process (--sim-config) the recording runs on the plant's own clock, as fast
+// as the emulation computes.
+//
+// Exit 0 when samples were taken (and the move, if any, was accepted); 2 when no read
+// succeeded, the move was refused or the file could not be written; 3 when there is no such
+// axis.
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "link/Commands.h"
+#include "oxa/OxaDirect.h"
+#include "oxa/OxaTcpClient.h"
+#include "oxa/RouteTable.h"
+#include "sim/Motion.h"
+#include "tools/cli/Cli.h"
+#include "tools/cli/MoveSession.h"
+#include "trend/Arm.h"
+#include "trend/Moves.h"
+#include "trend/Sampler.h"
+#include "trend/TrendCsv.h"
+
+namespace cli {
+
+namespace {
+
+// Samples taken before the move starts (s).
+constexpr double kLeadTime = 0.2;
+
+struct RecordArgs {
+  AxisArgs axis;
+  double rate = trend::Sampler::kDefaultRateHz;
+  double seconds = 10;
+  std::string csv;
+  std::optional<double> moveTo;
+  double velocity = 0;
+};
+
+nlohmann::ordered_json Number(double v) {
+  return std::isfinite(v) ? nlohmann::ordered_json(v) : nlohmann::ordered_json(nullptr);
+}
+
+nlohmann::ordered_json FiguresJson(const trend::StepFigures& f) {
+  return {{"start", Number(f.start)},
+          {"target", Number(f.target)},
+          {"riseTime", Number(f.riseTime)},
+          {"overshoot", Number(f.overshoot)},
+          {"overshootPercent", Number(f.overshootPercent)},
+          {"settlingTime", Number(f.settlingTime)},
+          {"peakLag", Number(f.peakLag)},
+          {"steadyStateError", Number(f.steadyStateError)},
+          {"peakVelocity", Number(f.peakVelocity)}};
+}
+
+// The sampler's own port: a second client of the plant in this process, or a TCP client with
+// connections of its own.
+std::unique_ptr<oxa::IOxa> OwnOxa(Connection& conn, const oxa::NetId& netId) {
+  if (sim::Plant* plant = conn.Plant()) {
+    auto direct = std::make_unique<oxa::OxaDirect>(oxa::LoadRouteTable());
+    direct->Register(netId, plant->Ctrl());
+    return direct;
+  }
+  return std::make_unique<oxa::OxaTcpClient>();
+}
+
+// Removes the observer however the recording ends.
+class ObserverGuard {
+ public:
+  ObserverGuard(CAxtuneDoc& doc, axlink::IDocObserver& o) : doc_(doc), o_(o) {
+    doc_.AddObserver(&o_);
+  }
+  ~ObserverGuard() { doc_.RemoveObserver(&o_); }
+  ObserverGuard(const ObserverGuard&) = delete;
+  ObserverGuard& operator=(const ObserverGuard&) = delete;
+
+ private:
+  CAxtuneDoc& doc_;
+  axlink::IDocObserver& o_;
+};
+
+int RunRecord(Context& ctx, const RecordArgs& args) {
+  trend::SteadyClock steady;
+  // Declared before the session: an emulated plant in it keeps a reference to this clock.
+  trend::VirtualClock emulated;
+  nlohmann::ordered_json out = CommandJson("record", args.axis);
+  int exitCode = 0;
+  std::string message;
+  auto session = AxisSession::Open(ctx, args.axis, exitCode, message);
+  if (!session) {
+    out["error"] = message;
+    *ctx.out << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    return exitCode;
+  }
+  CAxtuneDoc& doc = session->Doc();
+  const std::optional<trend::RecordTarget> target = trend::CurrentTarget(doc);
+  if (!target) return kExitUsage;
+
+  trend::IClock* clock = &steady;
+  if (sim::Plant* plant = session->Conn().Plant()) {
+    emulated.SleepUntil(steady.Now());
+    for (const auto& server : plant->Servers()) {
+      if (auto* motion = server->Ext().Find<sim::MotionServerState>()) {
+        motion->clock = [&emulated] { return emulated.Now(); };
+      }
+    }
+    clock = &emulated;
+  }
+
+  std::unique_ptr<oxa::IOxa> own = OwnOxa(session->Conn(), target->addr.netId);
+  if (own->OxaPortOpen() == 0) {
+    out["error"] = "the recorder's port could not be opened";
+    *ctx.out << out.dump() << "\n";
+    return kExitUsage;
+  }
+  own->OxaSyncSetTimeout(trend::Sampler::kTimeoutMs);
+
+  const double rate = trend::Sampler::ClampRate(args.rate);
+  trend::SampleRing ring(trend::SampleRing::CapacityFor(rate, args.seconds + 1.0));
+  trend::Sampler sampler(*own, *target, rate, *clock, ring);
+  trend::MoveTracker tracker;
+  trend::CommandArm arm(*clock, [&tracker](const trend::MoveMark& m) { tracker.Mark(m); });
+  std::optional<int32_t> moveResult;
+  std::optional<trend::MoveResult> move;
+  {
+    ObserverGuard guard(doc, arm);
+    const double start = clock->Now();
+    uint64_t seen = 0;
+    std::vector<trend::Sample> fresh;
+    while (true) {
+      sampler.Tick();
+      fresh.clear();
+      seen = ring.CopySince(seen, fresh);
+      tracker.Add(fresh);
+      const double now = clock->Now();
+      if (args.moveTo && !moveResult && now - start >= kLeadTime) {
+        moveResult = doc.Move(axlink::kMoveToPosition, *args.moveTo, args.velocity);
+        if (*moveResult != oxa::kOk) break;
+      }
+      if (auto ended = tracker.TakeEnded(); !ended.empty()) {
+        move = ended.back();
+        break;
+      }
+      if (now - start >= args.seconds) break;
+    }
+    tracker.Finish();
+    if (auto ended = tracker.TakeEnded(); !move && !ended.empty()) move = ended.back();
+    std::vector<trend::Sample> all;
+    ring.CopySince(0, all);
+
+    out["rate"] = rate;
+    out["seconds"] = clock->Now() - start;
+    out["samples"] = ring.Total();
+    out["failedReads"] = sampler.Failures();
+    out["missedTicks"] = sampler.MissedTicks();
+    if (sampler.Failures() > 0) out["lastError"] = sampler.LastError();
+    if (!args.csv.empty()) {
+      std::ofstream file(args.csv, std::ios::binary);
+      trend::WriteCsv(file, all, trend::ChannelSet().set(), start);
+      file.close();
+      out["csv"] = args.csv;
+      if (!file) {
+        out["error"] = "cannot write " + args.csv;
+        exitCode = kExitUsage;
+      }
+    }
+    if (args.moveTo) {
+      nlohmann::ordered_json m = {{"position", *args.moveTo}, {"velocity", args.velocity}};
+      m["result"] = moveResult ? nlohmann::ordered_json(*moveResult) : nullptr;
+      if (moveResult && *moveResult != oxa::kOk) exitCode = kExitUsage;
+      if (move) {
+        m["inTarget"] = move->inTarget;
+        m["band"] = move->mark.band;
+        m["lagKp"] = move->mark.lagKp;
+        m["figures"] = FiguresJson(move->figures);
+      }
+      if (!all.empty()) {
+        m["finalPosition"] = all.back().values[trend::kActualPos];
+        m["finalInTarget"] = trend::ChannelValue(all.back(), trend::kBitInTarget) != 0.0;
+      }
+      out["move"] = std::move(m);
+    }
+  }
+  const std::string report = session->TakeReports();
+  if (!report.empty()) out["error"] = report;
+  if (ring.Total() == 0) exitCode = kExitUsage;
+  own->OxaPortClose();
+  *ctx.out << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  return exitCode;
+}
+
+}  // namespace
+
+void RegisterRecord(CLI::App& app, Context& ctx) {
+  auto* sub = app.add_subcommand(
+      "record",
+      "Record the runtime values of one axis at a fixed rate; with --move-to, start a move "
+      "and print its step-response figures");
+  auto args = std::make_shared<RecordArgs>();
+  AddAxisOptions(sub, args->axis);
+  sub->add_option("--rate", args->rate, "Samples per second, 10 to 1000")
+      ->check(CLI::Range(trend::Sampler::kMinRateHz, trend::Sampler::kMaxRateHz))
+      ->capture_default_str();
+  sub->add_option("--seconds", args->seconds, "Longest recording, in s")
+      ->check(CLI::Range(0.1, 3600.0))
+      ->capture_default_str();
+  sub->add_option("--csv", args->csv, "Write every sample to this CSV file");
+  auto* moveTo = sub->add_option("--move-to", args->moveTo, "Start a move to this position (mm)");
+  auto* velocity = sub->add_option("--velocity", args->velocity, "Velocity of the move (mm/s)")
+                       ->check(CLI::PositiveNumber);
+  moveTo->needs(velocity);
+  velocity->needs(moveTo);
+  sub->callback([&ctx, args] { ctx.exitCode = RunRecord(ctx, *args); });
+}
+
+}  // namespace cli
