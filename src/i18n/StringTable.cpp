@@ -6,12 +6,20 @@
 namespace i18n {
 namespace {
 
+constexpr size_t kTextCount = 0
+#define AXT_TEXT(id, de, en, zh) +1
+#include "i18n/Strings.inc"
+#undef AXT_TEXT
+    ;
+
+// The size is spelled out: deducing it from hundreds of initialisers runs into
+// clang's fold-expression nesting limit.
 constexpr std::array kTable = [] {
-  std::array rows{
+  std::array<TextEntry, kTextCount> rows{{
 #define AXT_TEXT(id, de, en, zh) TextEntry{id, de, en, zh},
 #include "i18n/Strings.inc"
 #undef AXT_TEXT
-  };
+  }};
   std::sort(rows.begin(), rows.end(),
             [](const TextEntry& a, const TextEntry& b) { return a.id < b.id; });
   return rows;
