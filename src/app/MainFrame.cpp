@@ -31,13 +31,14 @@ constexpr const char* kFileModeText = "FILE MODE";
 constexpr const char* kUnsavedText = "UNSAVED";
 constexpr const char* kParameterFileFilter = "Parameter Dateien (*.dat)";
 
-// Status pane sample texts: the widths are measured from these.
+// Status pane sample texts: the widths are measured from these. The connection pane takes the
+// width of "FILE MODE", the widest of its texts, rather than of "OFFLINE", which would cut it.
 struct PaneDef {
   int id;
   const char* sample;
 };
 constexpr PaneDef kPanes[] = {{kPaneFileState, "UNSAVED"},
-                              {kPaneConnection, "OFFLINE"},
+                              {kPaneConnection, kFileModeText},
                               {kPaneVersion, "V 12.123 Build 1234"},
                               {kPaneTarget, "123.123.123.123.123.123"}};
 

@@ -99,11 +99,11 @@ TEST(MainFrameTest, StartUpTextsAndStatusPanes) {
   EXPECT_TRUE(r.frame->Doc().bCommStopped);
   EXPECT_EQ(f.PageView()->count(), 12);
 
-  // Left to right: message pane, 104, 101, 103, 102; each wide enough for its sample text.
+  // Left to right: message pane, 104, 101, 103, 102; each wide enough for the texts it shows.
   const QFontMetrics metrics(f.font());
   int lastX = f.MessagePane()->x();
   for (auto [id, sample] : {std::pair{kPaneFileState, "UNSAVED"},
-                            {kPaneConnection, "OFFLINE"},
+                            {kPaneConnection, "FILE MODE"},
                             {kPaneVersion, "V 12.123 Build 1234"},
                             {kPaneTarget, "123.123.123.123.123.123"}}) {
     QLabel* pane = f.Pane(id);
