@@ -46,19 +46,28 @@ if [ "${CI:-}" = "true" ] || [ "${AXTUNE_FULL:-}" = "1" ]; then
   echo "== fuzz smoke =="
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz -j "$jobs"
-  seconds=${AXTUNE_FUZZ_SECONDS:-10}
-  ran=0
-  for f in build/fuzz/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
+  # The targets run side by side, one per core; each prints its last lines as one block.
+  fuzz_one() {
+    local f=$1 name corpus work out status=0
     name=$(basename "$f")
     corpus="fuzz/corpus/${name#fuzz_}"
     work=$(mktemp -d)
     [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
-    echo "-- $name (${seconds}s)"
-    "$f" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 "$work" 2>&1 | tail -n 2
+    out=$("$f" -max_total_time="$AXTUNE_FUZZ_SECONDS" -rss_limit_mb=2048 -print_final_stats=0 \
+      "$work" 2>&1) || status=$?
     rm -rf "$work"
-    ran=$((ran + 1))
-  done
-  # A target that finds a fault stops the script above, so every one counted here passed.
+    printf -- '-- %s (%ss)\n%s\n' "$name" "$AXTUNE_FUZZ_SECONDS" "$(tail -n 2 <<<"$out")"
+    if [ "$status" -ne 0 ]; then
+      # A finding: the whole report, so the crash input and stack are in the log.
+      printf '%s\n' "$out" | tail -n 60
+      return 1
+    fi
+  }
+  export -f fuzz_one
+  export AXTUNE_FUZZ_SECONDS=${AXTUNE_FUZZ_SECONDS:-10}
+  targets=(build/fuzz/fuzz/fuzz_*)
+  printf '%s\n' "${targets[@]}" | xargs -P "$jobs" -I{} bash -c 'fuzz_one "$1"' _ {}
+  ran=${#targets[@]}
+  # xargs fails when any target finds a fault, so every one counted here passed.
   echo "fuzz: $ran passed, 0 failed"
 fi
