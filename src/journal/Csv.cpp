@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "i18n/Utf8.h"
 #include "journal/Format.h"
 
 namespace journal {
@@ -25,7 +26,7 @@ class Row {
 
 void Row::Field(const std::string& text, bool untrusted) {
   std::string& row = row_;
-  std::string value = untrusted ? ToUtf8(text) : text;
+  std::string value = untrusted ? i18n::ToUtf8(text) : text;
   if (untrusted && !value.empty() &&
       (value[0] == '=' || value[0] == '+' || value[0] == '-' || value[0] == '@' ||
        value[0] == '\t' || value[0] == '\r')) {

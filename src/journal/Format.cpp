@@ -8,6 +8,8 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "i18n/Utf8.h"
+
 namespace journal {
 namespace {
 
@@ -18,31 +20,6 @@ const int64_t kMinMs = DaysFromCivil(1, 1, 1) * kMsPerDay;
 const int64_t kMaxMs = DaysFromCivil(10000, 1, 1) * kMsPerDay - 1;
 // Arguments of a command: no entry of ours has more.
 constexpr size_t kMaxArgs = 16;
-
-bool IsUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    size_t more = 0;
-    if (c < 0x80) {
-      more = 0;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      more = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      more = 2;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      more = 3;
-    } else {
-      return false;
-    }
-    if (text.size() - i - 1 < more) return false;
-    for (size_t k = 1; k <= more; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += more + 1;
-  }
-  return true;
-}
 
 void PutEscaped(std::string& out, std::string_view utf8) {
   size_t run = 0;  // start of the characters that go out as they are
@@ -79,10 +56,10 @@ void PutEscaped(std::string& out, std::string_view utf8) {
 
 void PutString(std::string& out, std::string_view text) {
   out += '"';
-  if (IsUtf8(text)) {
+  if (i18n::IsUtf8(text)) {
     PutEscaped(out, text);
   } else {
-    PutEscaped(out, Latin1ToUtf8(text));
+    PutEscaped(out, i18n::Latin1ToUtf8(text));
   }
   out += '"';
 }
@@ -198,25 +175,6 @@ std::optional<Entry> ParseEntry(const Json& j) {
 }
 
 }  // namespace
-
-std::string ToUtf8(std::string_view text) {
-  return IsUtf8(text) ? std::string(text) : Latin1ToUtf8(text);
-}
-
-std::string Latin1ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 2);
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 std::string FormatNumber(double v) {
   if (!std::isfinite(v)) return "null";

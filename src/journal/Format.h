@@ -56,9 +56,4 @@ void CivilFromDays(int64_t days, int64_t& y, unsigned& m, unsigned& d);
 // A number as the journal writes it: the shortest text that reads back to the same double.
 std::string FormatNumber(double v);
 
-// `text` as UTF-8: kept when it is valid UTF-8, else every byte taken as Latin-1.
-std::string ToUtf8(std::string_view text);
-// A controller's single-byte text as UTF-8.
-std::string Latin1ToUtf8(std::string_view text);
-
 }  // namespace journal

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "i18n/Utf8.h"
 #include "journal/Format.h"
 #include "link/AxtuneDoc.h"
 #include "link/Commands.h"
@@ -70,7 +71,7 @@ void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Iden
   e.route = route;
   e.port = event.addr.port;
   e.axis = event.axis;
-  e.axisName = Latin1ToUtf8(doc.axisName);
+  e.axisName = i18n::Latin1ToUtf8(doc.axisName);
   switch (event.kind) {
     case axlink::SendKind::Command:
       e.op = "Command";

@@ -116,8 +116,8 @@ TEST(CliTextTest, RouteNamesKeepUtf8AndFallBackToLatin1) {
   EXPECT_EQ(cli::Latin1ToUtf8("Stra\xDF"
                               "e"),
             "Straße");
-  EXPECT_EQ(cli::RouteNameToUtf8("Straße"), "Straße");
-  EXPECT_EQ(cli::RouteNameToUtf8("Stra\xC3"), "Stra\xC3\x83");  // cut inside a character
+  EXPECT_EQ(cli::ToUtf8("Straße"), "Straße");
+  EXPECT_EQ(cli::ToUtf8("Stra\xC3"), "Stra\xC3\x83");  // cut inside a character
 }
 
 }  // namespace

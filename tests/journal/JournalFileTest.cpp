@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "common/TempDir.h"
+#include "i18n/Utf8.h"
 #include "journal/Csv.h"
 #include "journal/Format.h"
 #include "journal/Journal.h"
@@ -91,7 +92,7 @@ TEST(JournalFileTest, LinesReadBackAsWritten) {
     ASSERT_EQ(r.entries.size(), 1u) << c.name;
     EXPECT_TRUE(r.warnings.empty()) << c.name;
     Entry expected = e;
-    expected.axisName = journal::ToUtf8(e.axisName);
+    expected.axisName = i18n::ToUtf8(e.axisName);
     if (!e.changes.empty() && e.changes[0].value && std::isnan(*e.changes[0].value)) {
       expected.changes[0].value.reset();  // written as null
     }

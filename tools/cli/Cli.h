@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "i18n/Utf8.h"
 #include "oxa/Oxa.h"
 
 namespace sim {
@@ -63,12 +64,10 @@ class Connection {
   long port_ = 0;
 };
 
-// Controller texts are single-byte (Latin-1); JSON carries UTF-8.
-std::string Latin1ToUtf8(std::string_view latin1);
-// Route names come from the route file, which is UTF-8; a name cut inside a character (or one
-// that some router sent in Latin-1) is taken as Latin-1, so the JSON stays valid.
-bool IsUtf8(std::string_view text);
-std::string RouteNameToUtf8(std::string_view name);
+// Controller texts are single-byte (Latin-1) and route names UTF-8 that may be cut inside a
+// character; JSON carries UTF-8.
+using i18n::Latin1ToUtf8;
+using i18n::ToUtf8;
 
 // The NetId a --target names: "Local" (or nothing) for the local one, a NetId, or the name of a
 // route of the local router. None for a name no route has.

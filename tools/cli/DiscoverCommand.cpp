@@ -118,7 +118,7 @@ int RunDiscover(Context& ctx, const std::string& targetText) {
                        {"axes", std::move(axes)}});
   }
   const nlohmann::json out = {
-      {"target", target->netId.ToString()}, {"windowTitle", RouteNameToUtf8(status.windowTitle)},
+      {"target", target->netId.ToString()}, {"windowTitle", ToUtf8(status.windowTitle)},
       {"connection", status.connection},    {"versionText", status.versionText},
       {"lib", LibJson(doc.versions.lib)},   {"RecordVersionTable", doc.versions.table},
       {"servers", std::move(servers)}};

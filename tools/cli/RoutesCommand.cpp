@@ -23,9 +23,9 @@ int RunRoutes(Context& ctx) {
   for (size_t i = 0; i < entries.size(); ++i) {
     const auto choice = axlink::ChooseTarget(entries, i);
     list.push_back({{"index", i},
-                    {"name", RouteNameToUtf8(entries[i].name)},
+                    {"name", ToUtf8(entries[i].name)},
                     {"netId", choice->addressText},
-                    {"title", RouteNameToUtf8(choice->title)}});
+                    {"title", ToUtf8(choice->title)}});
   }
   *ctx.out << nlohmann::json{{"entries", std::move(list)}}.dump(2) << "\n";
   return 0;
