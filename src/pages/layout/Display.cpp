@@ -17,32 +17,30 @@ struct Number {
   bool isFlag = false;
 };
 
-std::optional<Number> ParamNumber(const model::ParamRecord& r, uint16_t no) {
-  if (no >= kParamNoAuxFirst && no < kParamNoAuxFirst + kAuxValues) {
-    return Number{false, r.AuxData[no - kParamNoAuxFirst], 0, false, false};
-  }
-  const model::ParamField* f = model::FindParamField(no);
+// One walk for both field tables: the LinRecord's settings use a subset of the same types.
+template <class Field, class Record>
+std::optional<Number> FieldNumber(const Field* f, const Record& r) {
   if (!f) return std::nullopt;
   Number n;
   switch (f->type) {
     case model::ParamType::Real:
-      n.real = f->Ref<double>(r);
+      n.real = f->template Ref<double>(r);
       return n;
     case model::ParamType::Int16:
       n.integral = true;
-      n.integer = f->Ref<int16_t>(r);
+      n.integer = f->template Ref<int16_t>(r);
       return n;
     case model::ParamType::UInt16:
       n.integral = true;
-      n.integer = f->Ref<uint16_t>(r);
+      n.integer = f->template Ref<uint16_t>(r);
       return n;
     case model::ParamType::Int32:
       n.integral = true;
-      n.integer = f->Ref<int32_t>(r);
+      n.integer = f->template Ref<int32_t>(r);
       return n;
     case model::ParamType::Bool:
       n.isFlag = true;
-      n.flag = f->Ref<bool>(r);
+      n.flag = f->template Ref<bool>(r);
       return n;
     case model::ParamType::Text:
     case model::ParamType::RealArray:
@@ -51,25 +49,15 @@ std::optional<Number> ParamNumber(const model::ParamRecord& r, uint16_t no) {
   return std::nullopt;
 }
 
-std::optional<Number> LinNumber(const model::LinRecord& r, uint16_t no) {
-  const model::LinField* f = model::FindLinField(no);
-  if (!f) return std::nullopt;
-  Number n;
-  switch (f->type) {
-    case model::ParamType::Real:
-      n.real = f->Ref<double>(r);
-      return n;
-    case model::ParamType::Int16:
-      n.integral = true;
-      n.integer = f->Ref<int16_t>(r);
-      return n;
-    case model::ParamType::Bool:
-      n.isFlag = true;
-      n.flag = f->Ref<bool>(r);
-      return n;
-    default:
-      return std::nullopt;
+std::optional<Number> ParamNumber(const model::ParamRecord& r, uint16_t no) {
+  if (no >= kParamNoAuxFirst && no < kParamNoAuxFirst + kAuxValues) {
+    return Number{false, r.AuxData[no - kParamNoAuxFirst], 0, false, false};
   }
+  return FieldNumber(model::FindParamField(no), r);
+}
+
+std::optional<Number> LinNumber(const model::LinRecord& r, uint16_t no) {
+  return FieldNumber(model::FindLinField(no), r);
 }
 
 std::string FormatNumber(Fmt fmt, const Number& n) {
