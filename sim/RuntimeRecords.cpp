@@ -352,6 +352,8 @@ bool InstallRuntimeRecords(AxisServer& server, std::string& error) {
     return false;
   }
   params->batchSources.push_back(BatchSource{BatchReal, BatchInt});
+  // The numbered settings 3000 to 3158 act on the record that offset 4 serves.
+  params->linRecord = [](SimAxis& axis) { return &StateOf(axis).lin; };
   // A written parameter is unsaved until the axis saves its parameter file (or loads it).
   params->writeListeners.push_back([](SimAxis& axis) {
     AxisRuntime& rt = StateOf(axis);
