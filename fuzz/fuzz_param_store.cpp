@@ -10,6 +10,7 @@
 #include "oxa/Bytes.h"
 #include "sim/AxisServer.h"
 #include "sim/ParamStore.h"
+#include "sim/RuntimeRecords.h"
 
 namespace {
 
@@ -27,9 +28,12 @@ struct Rig {
       c.lib = lib;
       c.axisNames = {"A", "B"};
       c.recordVersions[2] = layout;
+      c.recordVersions[4] = 5;  // the linearisation record, whose settings go by number too
       std::string error;
       auto s = sim::AxisServer::Create(ctrl, c, error);
-      if (!s || !sim::InstallParamStore(*s)) __builtin_trap();
+      if (!s || !sim::InstallParamStore(*s) || !sim::InstallRuntimeRecords(*s, error)) {
+        __builtin_trap();
+      }
       servers.push_back(std::move(s));
     }
   }

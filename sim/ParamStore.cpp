@@ -6,8 +6,10 @@
 #include <limits>
 #include <type_traits>
 
+#include "model/LinFields.h"
 #include "model/ParamBatch.h"
 #include "model/ParamLayouts.h"
+#include "model/ParamNumbers.h"
 #include "sim/Reply.h"
 
 namespace sim {
@@ -34,6 +36,7 @@ constexpr Since kSince[] = {
     {1717, 1717, {3, 0, 28}},  // pre-feed
     {1120, 1120, {3, 0, 31}},  // zero swap
     {model::kParamNoEncoderInfo1, model::kParamNoEncoderInfo2, {3, 0, 32}},  // encoder info
+    {3000, 3158, {3, 0, 32}},  // the settings of the linearisation record
 };
 
 // Numbers the store keeps outside the record; the byte ones travel as one byte.
@@ -68,18 +71,55 @@ int32_t Low32(double v) {
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(ToInt64(v))));
 }
 
-double FieldAsDouble(const ParamField& f, const model::ParamRecord& r) {
-  switch (f.type) {
+// Where one value of a number lives: a scalar field of the parameter record, an entry of
+// AuxData (2001 to 2020) or a setting of the linearisation record. Null `at` for anything else,
+// the text 1007 and the whole AuxData 2000 among them.
+struct Scalar {
+  ParamType type = ParamType::Real;
+  void* at = nullptr;
+
+  template <class T>
+  T& Ref() const {
+    return *static_cast<T*>(at);
+  }
+};
+
+constexpr size_t kAuxCount = std::tuple_size_v<decltype(model::ParamRecord::AuxData)>;
+
+bool IsAuxEntry(uint16_t no) {
+  return no >= model::kParamNoAuxFirst && no < model::kParamNoAuxFirst + kAuxCount;
+}
+
+// The axis's linearisation record, kept by another feature; null when none does.
+model::LinRecord* LinOf(SimAxis& axis) {
+  const ParamServerState* state = ParamStateOf(axis.Server());
+  return state != nullptr && state->linRecord ? state->linRecord(axis) : nullptr;
+}
+
+Scalar Locate(model::ParamRecord& rec, model::LinRecord* lin, uint16_t no) {
+  if (const ParamField* f = model::FindParamField(no)) {
+    if (f->type == ParamType::Text || f->type == ParamType::RealArray) return {};
+    return {f->type, f->at(rec)};
+  }
+  if (IsAuxEntry(no)) return {ParamType::Real, &rec.AuxData[no - model::kParamNoAuxFirst]};
+  if (const model::LinField* l = model::FindLinField(no); l != nullptr && lin != nullptr) {
+    return {l->type, l->at(*lin)};
+  }
+  return {};
+}
+
+double AsDouble(const Scalar& s) {
+  switch (s.type) {
     case ParamType::Real:
-      return f.Ref<double>(r);
+      return s.Ref<double>();
     case ParamType::Int16:
-      return f.Ref<int16_t>(r);
+      return s.Ref<int16_t>();
     case ParamType::UInt16:
-      return f.Ref<uint16_t>(r);
+      return s.Ref<uint16_t>();
     case ParamType::Int32:
-      return f.Ref<int32_t>(r);
+      return s.Ref<int32_t>();
     case ParamType::Bool:
-      return f.Ref<bool>(r) ? 1.0 : 0.0;
+      return s.Ref<bool>() ? 1.0 : 0.0;
     case ParamType::Text:
     case ParamType::RealArray:
       break;
@@ -87,29 +127,29 @@ double FieldAsDouble(const ParamField& f, const model::ParamRecord& r) {
   return 0;
 }
 
-// The integer a batch slot carries for a field: a real's low 32 bits of its integer part, every
+// The integer a batch slot carries for a value: a real's low 32 bits of its integer part, every
 // other type its value.
-int32_t FieldAsInt(const ParamField& f, const model::ParamRecord& r) {
-  if (f.type == ParamType::Real) return Low32(f.Ref<double>(r));
-  return static_cast<int32_t>(FieldAsDouble(f, r));
+int32_t AsInt(const Scalar& s) {
+  if (s.type == ParamType::Real) return Low32(s.Ref<double>());
+  return static_cast<int32_t>(AsDouble(s));
 }
 
-void SetFieldFromDouble(const ParamField& f, model::ParamRecord& r, double v) {
-  switch (f.type) {
+void SetFromDouble(const Scalar& s, double v) {
+  switch (s.type) {
     case ParamType::Real:
-      f.Ref<double>(r) = v;
+      s.Ref<double>() = v;
       break;
     case ParamType::Int16:
-      f.Ref<int16_t>(r) = static_cast<int16_t>(Low16(v));
+      s.Ref<int16_t>() = static_cast<int16_t>(Low16(v));
       break;
     case ParamType::UInt16:
-      f.Ref<uint16_t>(r) = Low16(v);
+      s.Ref<uint16_t>() = Low16(v);
       break;
     case ParamType::Int32:
-      f.Ref<int32_t>(r) = Low32(v);
+      s.Ref<int32_t>() = Low32(v);
       break;
     case ParamType::Bool:
-      f.Ref<bool>(r) = v != 0;
+      s.Ref<bool>() = v != 0;
       break;
     case ParamType::Text:
     case ParamType::RealArray:
@@ -121,12 +161,16 @@ void SetFieldFromDouble(const ParamField& f, model::ParamRecord& r, double v) {
 constexpr uint32_t kLongestNumbered =
     std::max(model::kFileNameWireLength, model::kAuxDataWireLength);
 
-// Wire length of a single value of number `no`.
+// Wire length of a single value of number `no`, one the server knows.
 uint32_t WireLength(uint16_t no) {
   if (IsExtra(no)) return ExtraIsByte(no) ? 1 : 8;
-  const ParamField* f = model::FindParamField(no);
-  if (f == nullptr) return 0;
-  switch (f->type) {
+  ParamType type = ParamType::Real;
+  if (const ParamField* f = model::FindParamField(no)) {
+    type = f->type;
+  } else if (const model::LinField* l = model::FindLinField(no)) {
+    type = l->type;
+  }
+  switch (type) {
     case ParamType::Text:
       return model::kFileNameWireLength;
     case ParamType::RealArray:
@@ -172,23 +216,27 @@ oxa::OxaReplyInfo ServeNumbered(SimAxis& axis, const oxa::OxaRequest& req, std::
       }
       return Done(length);
     }
-    const ParamField& f = *model::FindParamField(no);
-    if (f.type == ParamType::Text) {
+    if (no == model::kParamNoFileName) {
       std::memcpy(out.data(), rec.FileName.data(), length);
       out[length - 1] = 0;
-    } else if (f.type == ParamType::RealArray) {
+      return Done(length);
+    }
+    if (no == model::kParamNoAuxData) {
       for (size_t i = 0; i < rec.AuxData.size(); ++i) oxa::bytes::Put(out, 8 * i, rec.AuxData[i]);
-    } else if (f.type == ParamType::Bool) {
-      out[0] = f.Ref<bool>(rec) ? 1 : 0;
+      return Done(length);
+    }
+    const Scalar v = Locate(rec, LinOf(axis), no);
+    if (v.at == nullptr) return Fail(oxa::kErrInvalidIndexOffset);
+    if (v.type == ParamType::Bool) {
+      out[0] = v.Ref<bool>() ? 1 : 0;
     } else {
-      oxa::bytes::Put(out, 0, FieldAsDouble(f, rec));
+      oxa::bytes::Put(out, 0, AsDouble(v));
     }
     return Done(length);
   }
 
   const std::span<const uint8_t> data = req.writeData;
-  const ParamField* f = model::FindParamField(no);
-  if (f != nullptr && f->type == ParamType::Text) {
+  if (no == model::kParamNoFileName) {
     // A name of up to 255 characters, terminated or not.
     if (data.empty() || data.size() > length) return Fail(oxa::kErrInvalidSize);
     const auto* text = reinterpret_cast<const char*>(data.data());
@@ -198,14 +246,20 @@ oxa::OxaReplyInfo ServeNumbered(SimAxis& axis, const oxa::OxaRequest& req, std::
   if (data.size() != length) return Fail(oxa::kErrInvalidSize);
   if (IsExtra(no)) {
     store->SetExtra(no, length == 1 ? data[0] : oxa::bytes::At<double>(data, 0));
-  } else if (f->type == ParamType::RealArray) {
+    return Written(axis);
+  }
+  if (no == model::kParamNoAuxData) {
     for (size_t i = 0; i < rec.AuxData.size(); ++i) {
       rec.AuxData[i] = oxa::bytes::At<double>(data, 8 * i);
     }
-  } else if (f->type == ParamType::Bool) {
-    f->Ref<bool>(rec) = data[0] != 0;
+    return Written(axis);
+  }
+  const Scalar v = Locate(rec, LinOf(axis), no);
+  if (v.at == nullptr) return Fail(oxa::kErrInvalidIndexOffset);
+  if (v.type == ParamType::Bool) {
+    v.Ref<bool>() = data[0] != 0;
   } else {
-    SetFieldFromDouble(*f, rec, oxa::bytes::At<double>(data, 0));
+    SetFromDouble(v, oxa::bytes::At<double>(data, 0));
   }
   return Written(axis);
 }
@@ -239,9 +293,10 @@ oxa::OxaReplyInfo ServeBlock(SimAxis& axis, const oxa::OxaRequest& req, std::spa
 }
 
 // One slot of a batch, a double or an integer: number `no` (0 leaves the slot empty) from the
-// record or the extras when the server knows it, otherwise from the first other source that does.
+// records or the extras when the server knows it, otherwise from the first other source that
+// does.
 template <class T>
-void AnswerSlot(SimAxis& axis, const ParamStore& store, const ParamServerState* state, uint16_t no,
+void AnswerSlot(SimAxis& axis, ParamStore& store, const ParamServerState* state, uint16_t no,
                 T& value) {
   static_assert(std::is_same_v<T, double> || std::is_same_v<T, int32_t>);
   constexpr bool kReal = std::is_same_v<T, double>;
@@ -266,11 +321,11 @@ void AnswerSlot(SimAxis& axis, const ParamStore& store, const ParamServerState* 
     } else {
       value = Low32(v);
     }
-  } else if (const ParamField* f = model::FindParamField(no); f != nullptr) {
+  } else if (const Scalar s = Locate(store.Record(), LinOf(axis), no); s.at != nullptr) {
     if constexpr (kReal) {
-      value = FieldAsDouble(*f, store.Record());
+      value = AsDouble(s);
     } else {
-      value = FieldAsInt(*f, store.Record());
+      value = AsInt(s);
     }
   }
 }
@@ -300,8 +355,9 @@ oxa::OxaReplyInfo ServeBatch(SimAxis& axis, const oxa::OxaRequest& req, std::spa
 }  // namespace
 
 std::optional<model::LibVersion> ParamNoSince(uint16_t no) {
-  const ParamField* f = model::FindParamField(no);
-  if ((f == nullptr || no == 0) && !IsExtra(no)) return std::nullopt;
+  const bool numbered = (no != 0 && model::FindParamField(no) != nullptr) || IsExtra(no) ||
+                        IsAuxEntry(no) || model::FindLinField(no) != nullptr;
+  if (!numbered) return std::nullopt;
   for (const Since& s : kSince) {
     if (no >= s.first && no <= s.last) return s.lib;
   }
@@ -317,6 +373,8 @@ bool ServerKnowsParam(const AxisServer& server, uint16_t no) {
   const auto since = ParamNoSince(no);
   if (!since || !server.LibAtLeast(since->major, since->minor, since->build)) return false;
   const auto* state = const_cast<AxisServer&>(server).Ext().Find<ParamServerState>();
+  // The linearisation settings need a feature that keeps the record.
+  if (model::FindLinField(no) != nullptr && (state == nullptr || !state->linRecord)) return false;
   return state == nullptr || state->unknown.count(no) == 0;
 }
 
@@ -480,7 +538,7 @@ bool ParamStore::Set(const std::string& key, const nlohmann::json& value, std::s
                          : f->type == ParamType::Int32 ? std::numeric_limits<int32_t>::max()
                                                        : std::numeric_limits<uint16_t>::max();
       if (v < lo || v > hi) break;
-      SetFieldFromDouble(*f, rec_, static_cast<double>(v));
+      SetFromDouble({f->type, f->at(rec_)}, static_cast<double>(v));
       return true;
     }
   }

@@ -13,6 +13,9 @@
 //                               (1007), 160 bytes AuxData (2000). Reads from V3.0.20, writes
 //                               from V3.0.11 (earlier: 0x702); an unknown number 0x703, a wrong
 //                               length 0x705.
+// Beside the record's own numbers a server knows the AuxData entries 2001 to 2020 wherever it
+// answers numbers at all, and from V3.0.32 on the settings of the linearisation record (3000 to
+// 3158, not the table points), which act on the record that the LinRecord block read serves.
 // Which numbers a server knows follows its library version (ParamNoSince, one table) less the
 // numbers its configuration lists under "unknownParams".
 #pragma once
@@ -27,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "model/LinRecord.h"
 #include "model/Link.h"
 #include "model/ParamRecord.h"
 #include "sim/AxisServer.h"
@@ -88,6 +92,9 @@ struct ParamServerState {
   std::vector<BatchSource> batchSources;
   // Told after every successful write of a parameter, by block or by number.
   std::vector<std::function<void(SimAxis& axis)>> writeListeners;
+  // The axis's linearisation record, kept by another feature; while unset the server knows no
+  // linearisation settings.
+  std::function<model::LinRecord*(SimAxis& axis)> linRecord;
 };
 
 // True when `server` knows number `no` (its version, less the configured unknown numbers).

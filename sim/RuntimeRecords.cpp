@@ -201,7 +201,8 @@ AxisRuntime RestingAxis() {
   lin.LinEnableTable = true;
   lin.LinEoTNegative = -5.0;
   lin.LinEoTPositive = kStroke + 5.0;
-  lin.LinNegativeLimit = -10.0;
+  // The limits are magnitudes in volts, the minimum cycle in ms: within the LinDef page's rules.
+  lin.LinNegativeLimit = 10.0;
   lin.LinPositiveLimit = 10.0;
   lin.LinDecelFactor = 0.8;
   lin.LinCurveType = 1;
@@ -219,7 +220,7 @@ AxisRuntime RestingAxis() {
   lin.LinRamp = 0.5;
   lin.LinSettling = 0.2;
   lin.LinRecovery = 0.1;
-  lin.LinMinCycle = 0.002;
+  lin.LinMinCycle = 2.0;
   return rt;
 }
 
@@ -352,6 +353,8 @@ bool InstallRuntimeRecords(AxisServer& server, std::string& error) {
     return false;
   }
   params->batchSources.push_back(BatchSource{BatchReal, BatchInt});
+  // The numbered settings 3000 to 3158 act on the record that offset 4 serves.
+  params->linRecord = [](SimAxis& axis) { return &StateOf(axis).lin; };
   // A written parameter is unsaved until the axis saves its parameter file (or loads it).
   params->writeListeners.push_back([](SimAxis& axis) {
     AxisRuntime& rt = StateOf(axis);

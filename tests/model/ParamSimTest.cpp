@@ -2,13 +2,17 @@
 // for every block layout and every access method.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ParamFake.h"
+#include "model/ParamBatch.h"
 #include "model/ParamLayouts.h"
+#include "model/ParamNumbers.h"
 #include "model/ParamRead.h"
 #include "model/ParamWrite.h"
 #include "oxa/OxaDirect.h"
@@ -16,6 +20,7 @@
 #include "sim/Controller.h"
 #include "sim/ParamStore.h"
 #include "sim/Plant.h"
+#include "sim/RuntimeRecords.h"
 
 namespace {
 
@@ -186,6 +191,61 @@ TEST(ParamSim, ServerKnowsNumbersByVersionAndConfiguration) {
             oxa::kErrInvalidSize);
   EXPECT_EQ(old.oxa.OxaSyncReadReq(&old.link.addr, paramtest::kNumberGroup + 1, 8, 8, buf.data()),
             oxa::kErrInvalidIndexGroup);
+}
+
+TEST(ParamSim, AuxEntriesAndLinSettingsByNumberFollowTheLibrary) {
+  struct Case {
+    uint16_t no;
+    uint32_t length;  // 0: a number no server knows
+    uint16_t since;   // the build of V3.0.x from which the server knows it
+  };
+  const Case cases[] = {{2001, 8, 11}, {2020, 8, 11}, {3000, 1, 32}, {3004, 1, 32},
+                        {3104, 8, 32}, {3150, 8, 32}, {3158, 8, 32}, {2021, 0, 0},
+                        {3005, 0, 0},  {3157, 0, 0},  {3201, 0, 0}};
+  for (const uint16_t build : {uint16_t{21}, uint16_t{31}, uint16_t{35}}) {
+    Rig rig({3, 0, build}, 14);
+    std::string error;
+    ASSERT_TRUE(sim::InstallRuntimeRecords(*rig.server, error)) << error;
+    sim::AxisRuntime& rt = *sim::RuntimeOf(*rig.server->Axis(paramtest::kAxis));
+    model::ParamBatchRequest batch;
+    std::vector<std::pair<size_t, double>> expected;  // batch slot and value
+    for (size_t i = 0; i < std::size(cases); ++i) {
+      const Case& c = cases[i];
+      SCOPED_TRACE(std::to_string(build) + ": " + std::to_string(c.no));
+      const bool known = c.length != 0 && build >= c.since;
+      const double value = c.length == 1 ? 1.0 : 3.0 + static_cast<double>(i);
+      std::array<uint8_t, 9> wire{};
+      oxa::bytes::Put(std::span<uint8_t>(wire), 0, value);
+      if (c.length == 1) wire[0] = 1;
+      const uint32_t length = c.length == 0 ? 8 : c.length;
+      const int32_t unknown = oxa::kErrInvalidIndexOffset;
+      EXPECT_EQ(rig.oxa.OxaSyncWriteReq(&rig.link.addr, paramtest::kNumberGroup, c.no, length + 1,
+                                        wire.data()),
+                known ? oxa::kErrInvalidSize : unknown);
+      rt.values.Unsaved = false;
+      ASSERT_EQ(rig.oxa.OxaSyncWriteReq(&rig.link.addr, paramtest::kNumberGroup, c.no, length,
+                                        wire.data()),
+                known ? oxa::kOk : unknown);
+      EXPECT_EQ(rt.values.Unsaved, known);
+      if (!known) continue;
+      EXPECT_EQ(model::NumberedValue(rig.Store(), rt.lin, c.no), value);
+      std::array<uint8_t, 8> back{};
+      ASSERT_EQ(rig.oxa.OxaSyncReadReq(&rig.link.addr, paramtest::kNumberGroup, c.no, length,
+                                       back.data()),
+                oxa::kOk);
+      EXPECT_EQ(c.length == 1 ? back[0] : oxa::bytes::At<double>(back, 0), value);
+      batch.doubleNos[expected.size()] = static_cast<int16_t>(c.no);
+      batch.intNos[expected.size()] = static_cast<int16_t>(c.no);
+      expected.emplace_back(expected.size(), value);
+    }
+    if (build < 22) continue;
+    model::ParamBatchAnswer answer;
+    ASSERT_EQ(model::RequestParamBatch(rig.link, batch, answer), oxa::kOk);
+    for (const auto& [slot, value] : expected) {
+      EXPECT_EQ(answer.doubles[slot], value) << build << " slot " << slot;
+      EXPECT_EQ(answer.ints[slot], static_cast<int32_t>(value)) << build << " slot " << slot;
+    }
+  }
 }
 
 }  // namespace
