@@ -115,10 +115,10 @@ inline void SetRatio(benchmark::State& state, double ns, const std::vector<doubl
   if (const double base = Median(baseNs); base > 0) state.counters["x_pingpong"] = ns / base;
 }
 
-// Runs the registered benchmarks, five interleaved repetitions unless the command line says
-// otherwise. Returns false on arguments the library does not know.
-inline bool RunInterleaved(int argc, char** argv) {
-  std::string reps = "--benchmark_repetitions=5";
+// Runs the registered benchmarks, `repetitions` interleaved repetitions unless the command line
+// says otherwise. Returns false on arguments the library does not know.
+inline bool RunInterleaved(int argc, char** argv, int repetitions = 5) {
+  std::string reps = "--benchmark_repetitions=" + std::to_string(repetitions);
   std::string interleave = "--benchmark_enable_random_interleaving=true";
   bool own = false;
   for (int i = 1; i < argc; ++i) {

@@ -14,29 +14,17 @@
 #include <string_view>
 #include <vector>
 
+#include "DocRig.h"
 #include "PingPong.h"
 #include "journal/Journal.h"
 #include "journal/Recorder.h"
-#include "link/AxtuneDoc.h"
-#include "link/Login.h"
-#include "oxa/OxaTcpClient.h"
-#include "oxa/OxaTcpServer.h"
-#include "sim/Plant.h"
 
 namespace {
 
-constexpr oxa::NetId kNetId{{127, 0, 0, 1, 1, 1}};
 constexpr uint16_t kJogFast = 1900;
 
 std::vector<double> plainNs;
 std::vector<double> journaledNs;
-
-class NoUi final : public axlink::IDocUi {
- public:
-  void MessageBox(const std::string&) override { ++boxes; }
-  void RequestRedisplay() override {}
-  int boxes = 0;
-};
 
 // A journal directory of its own, removed afterwards.
 struct TempJournal {
@@ -46,41 +34,8 @@ struct TempJournal {
 };
 
 // A V3.0.35 axis server over OXA/TCP and a document with its axis 1 selected.
-struct Rig {
-  std::unique_ptr<sim::Plant> plant;
-  std::unique_ptr<oxa::OxaTcpServer> server;
-  std::unique_ptr<oxa::OxaTcpClient> client;
-  NoUi ui;
-  i18n::StringTable strings;
-  std::unique_ptr<CAxtuneDoc> doc;
-  axlink::AxisList lists;
-
-  bool Start(std::string& error) {
-    plant = sim::LoadPlant(
-        R"({"runtimes": [{"generation": "CV3", "port": 851, "cycleCount": 1}],
-            "servers": [{"port": 851, "lib": "3.0.35", "firstAxis": 1, "axes": ["Clamp left"],
-                         "recordVersions": [40, 12, 14, 4, 5, 5, 1, 2, 6, 0, 0, 2, 2]}]})",
-        kNetId, sim::DefaultServerFeatures(), error);
-    if (!plant) return false;
-    server = oxa::OxaTcpServer::Start(plant->Ctrl(), "127.0.0.1", 0, error);
-    if (!server) return false;
-    oxa::RouteTable table;
-    table.local = {"", kNetId, "127.0.0.1", server->Port()};
-    client = std::make_unique<oxa::OxaTcpClient>([table] { return table; });
-    doc = std::make_unique<CAxtuneDoc>(*client, ui, strings);
-    axlink::FrameStatus status;
-    axlink::LoginEnv env{
-        client.get(), client->OxaPortOpen(), kNetId, "Axtune -> Local", &lists, doc.get(), &status};
-    if (!axlink::Login(env)) {
-      error = "login found no axis server";
-      return false;
-    }
-    if (!doc->SelectAxis(*axlink::FindAxisTarget(lists, {kNetId, 851}, 1), model::kPageAll)) {
-      error = "selection failed";
-      return false;
-    }
-    return true;
-  }
+struct Rig : docrig::TcpDocRig {
+  bool Start(std::string& error) { return TcpDocRig::Start(1, error); }
 };
 
 void RunWrites(benchmark::State& state, bool journaled, std::vector<double>& ns) {
@@ -153,21 +108,8 @@ BENCHMARK(BM_JournalEntryAndResult);
 
 int main(int argc, char** argv) {
   // Loopback round trips on a shared machine vary from run to run: more repetitions than the
-  // other benchmarks, unless the command line says how many.
-  std::string reps = "--benchmark_repetitions=11";
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  bool own = false;
-  for (int i = 1; i < argc; ++i) {
-    own = own || std::string_view(argv[i]).starts_with("--benchmark_repetitions");
-  }
-  std::vector<char*> args;
-  args.push_back(argv[0]);
-  if (!own) {
-    args.push_back(reps.data());
-    args.push_back(interleave.data());
-  }
-  for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-  if (!pingpong::RunInterleaved(static_cast<int>(args.size()), args.data())) return 1;
+  // other benchmarks.
+  if (!pingpong::RunInterleaved(argc, argv, 11)) return 1;
   const double plain = pingpong::Median(plainNs);
   const double journaled = pingpong::Median(journaledNs);
   if (plain > 0) {

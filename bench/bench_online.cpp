@@ -22,37 +22,25 @@
 #include <string>
 #include <vector>
 
+#include "DocRig.h"
 #include "PingPong.h"
-#include "link/AxtuneDoc.h"
-#include "link/Login.h"
-#include "link/Select.h"
 #include "oxa/OxaDirect.h"
 #include "pages/AxtuneView.h"
 #include "pages/Chart.h"
-#include "sim/Plant.h"
-#include "sim/RuntimeRecords.h"
 
 namespace {
 
-constexpr oxa::NetId kNetId{{127, 0, 0, 1, 1, 1}};
-constexpr uint16_t kPort = 851;
+using docrig::kNetId;
 constexpr size_t kListAxes = 20;
 constexpr int kPageOnline = 2;
 constexpr int kPageOverview = 1;
-
-class NoUi final : public axlink::IDocUi {
- public:
-  void MessageBox(const std::string&) override { ++boxes; }
-  void RequestRedisplay() override {}
-  int boxes = 0;
-};
 
 // A V3.0.35 axis server of twenty axes in the same process, a document logged in with axis 1
 // selected and moving slowly, and a shown page view over it.
 struct Rig {
   std::unique_ptr<sim::Plant> plant;
   std::unique_ptr<oxa::OxaDirect> direct;
-  NoUi ui;
+  docrig::NoUi ui;
   i18n::StringTable strings;
   std::unique_ptr<CAxtuneDoc> doc;
   std::unique_ptr<pages::CAxtuneView> view;
@@ -60,15 +48,7 @@ struct Rig {
   std::vector<axlink::AxisTarget> listAxes;
 
   bool Start(int page, std::string& error) {
-    std::string axes;
-    for (size_t i = 1; i <= kListAxes; ++i) {
-      axes += (i > 1 ? ", \"Axis " : "\"Axis ") + std::to_string(i) + "\"";
-    }
-    const std::string config =
-        R"({"runtimes": [{"generation": "CV3", "port": 851, "cycleCount": 1}],
-            "servers": [{"port": 851, "lib": "3.0.35", "firstAxis": 1, "axes": [)" +
-        axes + R"(], "recordVersions": [6, 12, 14, 4, 5, 5, 1, 2, 6, 0, 0, 2, 2]}]})";
-    plant = sim::LoadPlant(config, kNetId, sim::DefaultServerFeatures(), error);
+    plant = docrig::LoadPlant(kListAxes, 6, error);
     if (!plant) return false;
     oxa::RouteTable table;
     table.local = {"", kNetId, "127.0.0.1", 0};
@@ -79,22 +59,12 @@ struct Rig {
     view->SetTargetResolver([this](const axlink::OverviewEntry& e) {
       return axlink::FindAxisTarget(lists, e.addr, e.number);
     });
-    axlink::FrameStatus status;
-    axlink::LoginEnv env{
-        direct.get(), direct->OxaPortOpen(), kNetId, "Axtune -> Local", &lists, doc.get(), &status};
-    if (!axlink::Login(env)) {
-      error = "login found no axis server";
+    if (!docrig::LogInAndSelect(*direct, *doc, kListAxes, pages::kAllPages, lists, listAxes,
+                                error)) {
       return false;
     }
     for (const axlink::OverviewEntry& e : lists.Overview()) {
       view->AddOverviewEntry(e.name, e.addr, e.number);
-    }
-    for (uint16_t n = 1; n <= kListAxes; ++n) {
-      listAxes.push_back(*axlink::FindAxisTarget(lists, {kNetId, kPort}, n));
-    }
-    if (!doc->SelectAxis(listAxes[0], pages::kAllPages)) {
-      error = "selection failed";
-      return false;
     }
     // On its way from 250 mm to 500 mm at 1 mm/s: the values change at every tick.
     doc->Move(1, 500.0, 1.0);

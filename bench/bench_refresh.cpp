@@ -14,18 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "DocRig.h"
 #include "PingPong.h"
-#include "link/AxtuneDoc.h"
-#include "link/Login.h"
-#include "link/Select.h"
-#include "oxa/OxaTcpClient.h"
-#include "oxa/OxaTcpServer.h"
-#include "sim/Plant.h"
-#include "sim/RuntimeRecords.h"
 
 namespace {
 
-constexpr oxa::NetId kNetId{{127, 0, 0, 1, 1, 1}};
 constexpr size_t kListAxes = 20;
 // The answer of a typical tick request: the runtime batch answer is 240 bytes.
 constexpr size_t kAnswerBytes = 240;
@@ -39,62 +32,11 @@ void BM_PlainTcpPingPong(benchmark::State& state) {
   pingPongNs.push_back(pingpong::PlainTcpPingPong(state, {{kRequestBytes, kAnswerBytes + 46}}));
 }
 
-class NoUi final : public axlink::IDocUi {
- public:
-  void MessageBox(const std::string&) override { ++boxes; }
-  void RequestRedisplay() override {}
-  int boxes = 0;
-};
-
-// One CV3 runtime with a V3.0.35 axis server of twenty axes, served over OXA/TCP, and a
-// document logged in through the TCP client with axis 1 selected.
-struct Rig {
-  std::unique_ptr<sim::Plant> plant;
-  std::unique_ptr<oxa::OxaTcpServer> server;
-  std::unique_ptr<oxa::OxaTcpClient> client;
-  NoUi ui;
-  i18n::StringTable strings;
-  std::unique_ptr<CAxtuneDoc> doc;
-  axlink::AxisList lists;
-  std::vector<axlink::AxisTarget> listAxes;
-
+// Twenty axes over OXA/TCP, axis 1 selected, the page entries and the first redraw behind us
+// before the timing starts.
+struct Rig : docrig::TcpDocRig {
   bool Start(std::string& error) {
-    std::string axes;
-    for (size_t i = 1; i <= kListAxes; ++i) {
-      axes += (i > 1 ? ", \"Axis " : "\"Axis ") + std::to_string(i) + "\"";
-    }
-    const std::string config =
-        R"({"runtimes": [{"generation": "CV3", "port": 851, "cycleCount": 1}],
-            "servers": [{"port": 851, "lib": "3.0.35", "firstAxis": 1, "axes": [)" +
-        axes + R"(], "recordVersions": [40, 12, 14, 4, 5, 5, 1, 2, 6, 0, 0, 2, 2]}]})";
-    plant = sim::LoadPlant(config, kNetId, sim::DefaultServerFeatures(), error);
-    if (!plant) return false;
-    for (const auto& s : plant->Servers()) {
-      if (sim::RuntimeOf(*s->Axes().front()) == nullptr && !sim::InstallRuntimeRecords(*s, error)) {
-        return false;
-      }
-    }
-    server = oxa::OxaTcpServer::Start(plant->Ctrl(), "127.0.0.1", 0, error);
-    if (!server) return false;
-    oxa::RouteTable table;
-    table.local = {"", kNetId, "127.0.0.1", server->Port()};
-    client = std::make_unique<oxa::OxaTcpClient>([table] { return table; });
-    doc = std::make_unique<CAxtuneDoc>(*client, ui, strings);
-    axlink::FrameStatus status;
-    axlink::LoginEnv env{
-        client.get(), client->OxaPortOpen(), kNetId, "Axtune -> Local", &lists, doc.get(), &status};
-    if (!axlink::Login(env)) {
-      error = "login found no axis server";
-      return false;
-    }
-    for (uint16_t n = 1; n <= kListAxes; ++n) {
-      listAxes.push_back(*axlink::FindAxisTarget(lists, {kNetId, 851}, n));
-    }
-    if (!doc->SelectAxis(listAxes[0], model::kPageAll)) {
-      error = "selection failed";
-      return false;
-    }
-    // Page entries and the first redraw are behind us before the timing starts.
+    if (!TcpDocRig::Start(kListAxes, error)) return false;
     doc->RefreshAxisData(model::kPageOnline, nullptr);
     doc->RefreshAxisData(model::kPageOverview, &listAxes[0]);
     return ui.boxes == 0;
