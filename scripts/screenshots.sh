@@ -50,7 +50,7 @@ shot 1920x1080 de 3 page03-global-de.png
 shot 1920x1080 zh 3 page03-global-zh.png
 # The trend recorder comparing a move at LagKp 10 with the same move at LagKp 60.
 xvfb-run -a -s "-screen 0 1600x1000x24" \
-  "$build/src/app/axtune" --login --select "Clamp left" --language en --page 2 --trend \
+  "$build/src/app/axtune" --login --select "Clamp right" --language en --page 2 --trend \
   --trend-kp 10 --trend-kp 60 --trend-to 300 --trend-velocity 200 --wait 800 \
   --screenshot "$out/trend-en.png"
 echo "screenshots: $out/trend-en.png"
