@@ -5,6 +5,8 @@
 #include <limits>
 #include <string_view>
 
+#include "model/LinFields.h"
+
 namespace model {
 namespace {
 
@@ -17,43 +19,21 @@ struct NumberedField {
   void* (*at)(ParamRecord&, LinRecord&, size_t index);
 };
 
-#define LIN(No, Type, Name)                                                 \
-  NumberedField {                                                           \
-    No, 1, ParamType::Type, #Name,                                          \
-        [](ParamRecord&, LinRecord& l, size_t) -> void* { return &l.Name; } \
-  }
 #define LIN_ARRAY(No, Name)                                                      \
   NumberedField {                                                                \
     No, kLinTabPoints, ParamType::Real, #Name,                                   \
         [](ParamRecord&, LinRecord& l, size_t i) -> void* { return &l.Name[i]; } \
   }
 
+// The numbers that neither the parameter record's nor the linearisation settings' field table
+// carries.
 constexpr std::array kOthers = {
     NumberedField{kParamNoAuxFirst, 20, ParamType::Real, "AuxData",
                   [](ParamRecord& p, LinRecord&, size_t i) -> void* { return &p.AuxData[i]; }},
-    LIN(3000, Bool, LinEnableEoT),
-    LIN(3001, Bool, LinEnableOverlap),
-    LIN(3002, Bool, LinEnableZAdjust),
-    LIN(3003, Bool, LinEnableRatio),
-    LIN(3004, Bool, LinEnableTable),
-    LIN(3100, Real, LinEoTNegative),
-    LIN(3101, Real, LinEoTPositive),
-    LIN(3104, Real, LinNegativeLimit),
-    LIN(3105, Real, LinPositiveLimit),
-    LIN(3106, Real, LinDecelFactor),
-    LIN(3150, Int16, LinSamples),
-    LIN(3151, Real, LinLowEnd),
-    LIN(3152, Real, LinHighEnd),
-    LIN(3153, Real, LinRamp),
-    LIN(3154, Real, LinSettling),
-    LIN(3155, Real, LinRecovery),
-    LIN(3156, Real, LinMinCycle),
-    LIN(3158, Int16, LinCurveType),
     LIN_ARRAY(3201, LinTabValue),
     LIN_ARRAY(3401, LinTabOutput),
 };
 
-#undef LIN
 #undef LIN_ARRAY
 
 struct Found {
@@ -70,6 +50,12 @@ Found Find(ParamRecord& param, LinRecord& lin, uint16_t no) {
     f.type = p->type;
     f.name = p->name;
     f.at = p->at(param);
+    return f;
+  }
+  if (const LinField* l = FindLinField(no)) {
+    f.type = l->type;
+    f.name = l->name;
+    f.at = l->at(lin);
     return f;
   }
   for (const NumberedField& n : kOthers) {

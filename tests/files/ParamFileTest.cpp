@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -8,6 +10,7 @@
 #include "FileBuilder.h"
 #include "ReferenceReader.h"
 #include "files/ParamFile.h"
+#include "model/LinFields.h"
 
 namespace {
 
@@ -336,6 +339,34 @@ TEST(ParamFileTable, EveryNumberedFieldOfTheRecordHasItsFileNumber) {
   size_t fileRecordValues = 0;
   for (const files::FileParam& p : files::FileParams()) fileRecordValues += p.lin ? 0 : p.count;
   EXPECT_EQ(fileRecordValues, recordValues);
+}
+
+// The file format lists the linearisation settings a second time; it must agree with the
+// settings' own table that the pages, the journal and the emulator use.
+TEST(ParamFileTable, EveryLinearisationSettingHasItsFileNumber) {
+  ParamRecord param;
+  LinRecord lin;
+  constexpr std::array<std::pair<model::ParamType, files::FileValueType>, 3> kTypes{{
+      {model::ParamType::Real, files::FileValueType::Real},
+      {model::ParamType::Int16, files::FileValueType::Int16},
+      {model::ParamType::Bool, files::FileValueType::Bool},
+  }};
+  for (const model::LinField& f : model::LinFields()) {
+    SCOPED_TRACE(std::string(f.name));
+    size_t index = 99;
+    const files::FileParam* p = files::FindFileParam(f.no, index);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(p->lin);
+    EXPECT_EQ(p->name, f.name);
+    EXPECT_EQ(p->at(param, lin, index), f.at(lin));
+    const auto type = std::find_if(kTypes.begin(), kTypes.end(),
+                                   [&](const auto& t) { return t.first == f.type; });
+    ASSERT_NE(type, kTypes.end());
+    EXPECT_EQ(p->type, type->second);
+  }
+  size_t fileSettings = 0;
+  for (const files::FileParam& p : files::FileParams()) fileSettings += p.lin && p.count == 1;
+  EXPECT_EQ(fileSettings, model::LinFields().size());
 }
 
 TEST(ParamFileWrite, WriterThenReaderGivesTheRecordBack) {
