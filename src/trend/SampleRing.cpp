@@ -34,27 +34,25 @@ uint64_t SampleRing::Total() const {
 
 uint64_t SampleRing::First() const {
   const std::lock_guard lock(mutex_);
-  return total_ > slots_.size() ? total_ - slots_.size() : 0;
+  return FirstHeld();
 }
 
 double SampleRing::OldestTime() const {
   const std::lock_guard lock(mutex_);
   if (total_ == 0) return std::numeric_limits<double>::quiet_NaN();
-  return At(total_ > slots_.size() ? total_ - slots_.size() : 0).t;
+  return At(FirstHeld()).t;
 }
 
 uint64_t SampleRing::CopySince(uint64_t from, std::vector<Sample>& out) const {
   const std::lock_guard lock(mutex_);
-  const uint64_t first = total_ > slots_.size() ? total_ - slots_.size() : 0;
-  for (uint64_t n = std::max(from, first); n < total_; ++n) out.push_back(At(n));
+  for (uint64_t n = std::max(from, FirstHeld()); n < total_; ++n) out.push_back(At(n));
   return total_;
 }
 
 void SampleRing::CopyRange(double t0, double t1, std::vector<Sample>& out) const {
   const std::lock_guard lock(mutex_);
-  const uint64_t first = total_ > slots_.size() ? total_ - slots_.size() : 0;
   // Times rise with the numbering: find the first sample at or after t0, then copy on.
-  uint64_t lo = first, hi = total_;
+  uint64_t lo = FirstHeld(), hi = total_;
   while (lo < hi) {
     const uint64_t mid = lo + (hi - lo) / 2;
     if (At(mid).t < t0) {

@@ -46,6 +46,8 @@ class SampleRing {
 
  private:
   const Sample& At(uint64_t n) const { return slots_[static_cast<size_t>(n % slots_.size())]; }
+  // The number of the oldest sample still held; the caller holds the lock.
+  uint64_t FirstHeld() const { return total_ > slots_.size() ? total_ - slots_.size() : 0; }
 
   mutable std::mutex mutex_;
   std::vector<Sample> slots_;
