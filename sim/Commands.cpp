@@ -1,5 +1,10 @@
 #include "sim/Commands.h"
 
+#include <map>
+#include <set>
+
+#include "model/ParamRecord.h"
+#include "sim/ParamStore.h"
 #include "sim/Reply.h"
 #include "sim/RuntimeRecords.h"
 
@@ -41,6 +46,34 @@ oxa::OxaReplyInfo Save(CommandState& state, SimAxis& axis) {
   return reply;
 }
 
+// Axis key "paramFile": a plain name that becomes the axis's FileName (PrepareSaveDirs finds two
+// axes given the same file).
+bool ReadParamFiles(AxisServer& server, const nlohmann::json& config, std::string& error) {
+  const auto axes = config.find("axes");
+  if (axes == config.end() || !axes->is_array()) return true;
+  for (size_t i = 0; i < axes->size() && i < server.Axes().size(); ++i) {
+    const nlohmann::json& a = (*axes)[i];
+    if (!a.is_object() || !a.contains("paramFile")) continue;
+    const std::string at = "axes[" + std::to_string(i) + "].paramFile";
+    const nlohmann::json& f = a.at("paramFile");
+    std::string name;
+    if (!f.is_string() || !Utf8ToLatin1(f.get_ref<const std::string&>(), name) ||
+        name.size() >= model::kFileNameWireLength || !IsPlainFileName(name)) {
+      error = at +
+              " must be a file name of at most 255 Latin-1 characters, without a directory, "
+              "not starting with '.'";
+      return false;
+    }
+    ParamStore* store = ParamsOf(*server.Axes()[i]);
+    if (store == nullptr) {
+      error = at + ": the axis keeps no parameters";
+      return false;
+    }
+    model::SetFileName(store->Record(), name);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool AddAxisCommand(AxisServer& server, uint32_t offset, uint32_t length, CommandHandler handler) {
@@ -80,10 +113,37 @@ void SetSaveDir(Plant& plant, const std::filesystem::path& dir) {
   }
 }
 
+bool PrepareSaveDirs(Plant& plant, std::string& error) {
+  std::set<std::filesystem::path> dirs;
+  std::map<std::filesystem::path, std::string> owners;  // file -> "port P axis N"
+  for (const auto& server : plant.Servers()) {
+    const CommandState* state = CommandsOf(*server);
+    if (!state) continue;
+    dirs.insert(state->saveDir);
+    for (const auto& axis : server->Axes()) {
+      const std::string who =
+          "port " + std::to_string(server->Port()) + " axis " + std::to_string(axis->Number());
+      const std::filesystem::path file = AxisFilePath(*axis, state->saveDir);
+      std::error_code ec;
+      const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+      const auto [it, fresh] = owners.emplace(ec ? file : absolute, who);
+      if (!fresh) {
+        error = who + " and " + it->second + " would both save to " + it->first.string() +
+                " (give one of them another \"paramFile\")";
+        return false;
+      }
+    }
+  }
+  for (const auto& dir : dirs) {
+    if (!PrepareSaveDir(dir, error)) return false;
+  }
+  return true;
+}
+
 ServerFeature CommandsFeature() {
   return {"commands",
           {"saveDir"},
-          {},
+          {"paramFile"},
           [](AxisServer& server, const nlohmann::json& config, std::string& error) {
             std::filesystem::path dir = DefaultSaveDir();
             if (config.contains("saveDir")) {
@@ -94,7 +154,7 @@ ServerFeature CommandsFeature() {
               }
               dir = d.get<std::string>();
             }
-            return InstallFileCommands(server, dir, error);
+            return ReadParamFiles(server, config, error) && InstallFileCommands(server, dir, error);
           }};
 }
 

@@ -48,7 +48,12 @@ bool InstallFileCommands(AxisServer& server, const std::filesystem::path& saveDi
 // Sets the directory of every server of `plant`, overriding the configuration.
 void SetSaveDir(Plant& plant, const std::filesystem::path& dir);
 
-// The configuration feature: server key "saveDir" (default DefaultSaveDir()).
+// Makes the save directory of every server of `plant` and checks that it takes files, and that
+// no two axes save to the same file. False with `error` naming the directory or the two axes.
+bool PrepareSaveDirs(Plant& plant, std::string& error);
+
+// The configuration feature: server key "saveDir" (default DefaultSaveDir()) and axis key
+// "paramFile", the plain name of the axis's parameter file (it becomes the axis's FileName).
 ServerFeature CommandsFeature();
 
 }  // namespace sim

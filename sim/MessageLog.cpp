@@ -7,6 +7,7 @@
 
 #include "log/LogEntry.h"
 #include "oxa/Bytes.h"
+#include "sim/ParamFile.h"
 #include "sim/ParamStore.h"
 #include "sim/Reply.h"
 
@@ -23,7 +24,8 @@ constexpr uint32_t kLongestLogEntry =
     std::max_element(msglog::kEntryLayouts.begin(), msglog::kEntryLayouts.end(),
                      [](const msglog::EntryLayout& x, const msglog::EntryLayout& y) {
                        return x.length < y.length;
-                     })->length;
+                     })
+        ->length;
 
 template <class T>
 void PutAt(std::span<uint8_t> out, int offset, T value) {
@@ -37,7 +39,7 @@ void PutText(std::span<uint8_t> out, int offset, std::string_view text) {
 
 // What the axis server logs while it starts up and the plant is commissioned.
 void Seed(AxisLog& log, const SimAxis& axis, uint64_t now) {
-  const std::string file = "axis" + std::to_string(axis.Number()) + ".dat";
+  const std::string file = DefaultFileName(axis.Server().Port(), axis.Number());
   const std::vector<LogMessage> startUp = {
       {0, LogClass::Activity, 100, "Axis server started", 0, 0, 0.0, ""},
       {0, LogClass::Activity, 101, "Axis '%s' created", 3, 0, 0.0, axis.Name()},

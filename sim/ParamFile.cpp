@@ -31,23 +31,35 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes) {
   return true;
 }
 
+}  // namespace
+
+std::string DefaultFileName(uint16_t port, uint16_t axisNumber) {
+  return "port" + std::to_string(port) + "-axis" + std::to_string(axisNumber) + ".dat";
+}
+
+std::string LegacyFileName(uint16_t axisNumber) {
+  return "axis" + std::to_string(axisNumber) + ".dat";
+}
+
+bool IsPlainFileName(std::string_view fileName) {
+  if (fileName.empty() || fileName.front() == '.' || fileName.find("..") != std::string_view::npos)
+    return false;
+  for (const char ch : fileName) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}
+
+std::string SaveFileName(std::string_view fileName, uint16_t port, uint16_t axisNumber) {
+  if (IsPlainFileName(fileName)) return std::string(fileName);
+  return DefaultFileName(port, axisNumber);
+}
+
 std::filesystem::path AxisFilePath(SimAxis& axis, const std::filesystem::path& dir) {
   const ParamStore* store = ParamsOf(axis);
   const std::string_view name = store ? model::FileNameText(store->Record()) : std::string_view{};
-  return dir / SaveFileName(name, axis.Number());
-}
-
-}  // namespace
-
-std::string SaveFileName(std::string_view fileName, uint16_t axisNumber) {
-  bool plain =
-      !fileName.empty() && fileName.front() != '.' && fileName.find("..") == std::string_view::npos;
-  for (const char ch : fileName) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) plain = false;
-  }
-  if (plain) return std::string(fileName);
-  return "axis" + std::to_string(axisNumber) + ".dat";
+  return dir / SaveFileName(name, axis.Server().Port(), axis.Number());
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
@@ -87,9 +99,36 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
 }
 
 std::filesystem::path DefaultSaveDir() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  if (state && *state) return std::filesystem::path(state) / "valdor-sim";
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) {
+    return std::filesystem::path(state) / "valdor-sim";
+  }
+  if (const char* home = std::getenv("HOME"); home && *home) {
+    return std::filesystem::path(home) / ".local" / "state" / "valdor-sim";
+  }
   return "valdor-sim-params";
+}
+
+bool PrepareSaveDir(const std::filesystem::path& dir, std::string& error) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec) {
+    error = "cannot create the save directory " + dir.string() + ": " + ec.message();
+    return false;
+  }
+  if (!std::filesystem::is_directory(dir, ec)) {
+    error = "the save directory " + dir.string() + " is not a directory";
+    return false;
+  }
+  // Writable means a file can be made there; a probe says so for every kind of file system.
+  std::string probe = (dir / ".valdor-sim-probe.XXXXXX").string();
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) {
+    error = Errno("cannot write to the save directory " + dir.string());
+    return false;
+  }
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
 }
 
 bool SnapshotAxisParameters(SimAxis& axis, const std::filesystem::path& dir, ParamSnapshot& out) {
@@ -137,6 +176,12 @@ int32_t LoadAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
   path = AxisFilePath(axis, dir);
   ParamStore* store = ParamsOf(axis);
   if (!store) return oxa::kErrNotReady;
+  std::error_code ec;
+  if (path.filename() == DefaultFileName(axis.Server().Port(), axis.Number()) &&
+      !std::filesystem::exists(path, ec)) {
+    const std::filesystem::path legacy = dir / LegacyFileName(axis.Number());
+    if (std::filesystem::exists(legacy, ec)) path = legacy;
+  }
   AxisRuntime* runtime = RuntimeOf(axis);
   model::LinRecord scratch;
   model::LinRecord& lin = runtime ? runtime->lin : scratch;

@@ -17,10 +17,21 @@ namespace sim {
 
 class SimAxis;
 
-// The name a file of axis `axisNumber` is stored under: `fileName` when it is a plain name (not
-// empty, no path separator, no "..", no control character, not starting with '.'), otherwise
-// "axis<N>.dat".
-std::string SaveFileName(std::string_view fileName, uint16_t axisNumber);
+// The file name of axis `axisNumber` of the server at `port` unless its FileName parameter or
+// the configuration names another: "port<P>-axis<N>.dat", so that the axes of all servers can
+// share one directory.
+std::string DefaultFileName(uint16_t port, uint16_t axisNumber);
+// The name emulators before port-named files used: "axis<N>.dat". Load still reads it when the
+// axis keeps its default name and no file of that name exists yet.
+std::string LegacyFileName(uint16_t axisNumber);
+
+// True for a name that stays inside the save directory: not empty, no path separator, no "..",
+// no control character, not starting with '.'.
+bool IsPlainFileName(std::string_view fileName);
+
+// The name a file of axis `axisNumber` of the server at `port` is stored under: `fileName` when it
+// is a plain name, otherwise DefaultFileName.
+std::string SaveFileName(std::string_view fileName, uint16_t port, uint16_t axisNumber);
 
 // Writes `bytes` to `path` so that a crash never leaves a partial file there: a temporary file
 // beside it, flushed to disk, then renamed over it. False with `error` set on any failure, and
@@ -29,8 +40,13 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
                          std::string& error);
 
 // The directory the emulator saves to when neither its options nor its configuration name one:
-// $XDG_STATE_HOME/valdor-sim when that is set, else "valdor-sim-params" in the current directory.
+// $XDG_STATE_HOME/valdor-sim, else ~/.local/state/valdor-sim, else "valdor-sim-params" in the
+// current directory when neither XDG_STATE_HOME nor HOME is set.
 std::filesystem::path DefaultSaveDir();
+
+// Creates `dir` when missing and checks that a file can be created in it. False with `error`
+// naming the directory and the cause.
+bool PrepareSaveDir(const std::filesystem::path& dir, std::string& error);
 
 // A parameter file as the axis held it at one moment, and where it goes.
 struct ParamSnapshot {
@@ -71,8 +87,13 @@ class SaveQueue {
   std::map<std::filesystem::path, Pending> files_;
 };
 
-// Reads the axis's file back from `dir` and raises the notice that its parameters changed.
-// 0, or 0x704 when the file cannot be opened (the axis is unchanged then).
+// The file of the axis in `dir`, named by its FileName parameter (SaveFileName).
+std::filesystem::path AxisFilePath(SimAxis& axis, const std::filesystem::path& dir);
+
+// Reads the axis's file back from `dir` and raises the notice that its parameters changed; an
+// axis with its default name whose file is missing reads the legacy "axis<N>.dat" instead when
+// that exists. `path` is the file read. 0, or 0x704 when the file cannot be opened (the axis is
+// unchanged then).
 int32_t LoadAxisParameters(SimAxis& axis, const std::filesystem::path& dir,
                            std::filesystem::path& path);
 

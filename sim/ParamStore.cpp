@@ -10,6 +10,7 @@
 #include "model/ParamBatch.h"
 #include "model/ParamLayouts.h"
 #include "model/ParamNumbers.h"
+#include "sim/ParamFile.h"
 #include "sim/Reply.h"
 
 namespace sim {
@@ -564,7 +565,7 @@ bool InstallParamStore(AxisServer& server) {
   server.Ext().Emplace<ParamServerState>();
   for (const auto& axis : server.Axes()) {
     ParamStore& store = axis->Ext().Emplace<ParamStore>();
-    model::SetFileName(store.Record(), "axis" + std::to_string(axis->Number()) + ".dat");
+    model::SetFileName(store.Record(), DefaultFileName(server.Port(), axis->Number()));
   }
   return true;
 }

@@ -40,6 +40,30 @@ bool GetInt(const json& j, int64_t lo, int64_t hi, int64_t& out) {
   return out >= lo && out <= hi;
 }
 
+// "line L, column C: <what the parser expected>" for a parse error, counting columns in
+// characters, not bytes.
+std::string JsonErrorPlace(std::string_view text, const json::parse_error& e) {
+  const size_t at = std::min<size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
+  size_t line = 1;
+  size_t column = 1;
+  for (size_t i = 0; i < at; ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else if ((static_cast<uint8_t>(text[i]) & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+  // The library's text starts with its own place ("[json.exception.parse_error.101] parse error
+  // at line 1, column 5: "); the part after it says what was wrong.
+  std::string_view what = e.what();
+  if (const size_t colon = what.find(": "); colon != std::string_view::npos) {
+    what.remove_prefix(colon + 2);
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " +
+         std::string(what);
+}
+
 class Reader {
  public:
   explicit Reader(std::string& error) : error_(error) {}
@@ -323,9 +347,11 @@ std::unique_ptr<Plant> LoadPlant(std::string_view jsonText, const oxa::NetId& ne
     error = "configuration larger than 1 MiB";
     return nullptr;
   }
-  json root = json::parse(jsonText.begin(), jsonText.end(), nullptr, /*allow_exceptions=*/false);
-  if (root.is_discarded()) {
-    error = "configuration is not valid JSON";
+  json root;
+  try {
+    root = json::parse(jsonText.begin(), jsonText.end());
+  } catch (const json::parse_error& e) {
+    error = "configuration is not valid JSON at " + JsonErrorPlace(jsonText, e);
     return nullptr;
   }
   Reader r(error);

@@ -36,7 +36,14 @@ int main(int argc, char** argv) {
                  "one once the 256 connections are taken")
       ->capture_default_str()
       ->check(CLI::Range(0.0, 86400.0));
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);  // --help, --version
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return 2;  // every usage error alike, whatever CLI11's own code for it
+  }
 
   std::string why;
   const std::optional<oxa::HostPort> endpoint = oxa::ParseHostPort(listen, why, true);
@@ -66,6 +73,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!saveDir.empty()) sim::SetSaveDir(*plant, saveDir);
+  if (!sim::PrepareSaveDirs(*plant, error)) {
+    std::fprintf(stderr, "valdor-sim: %s\n", error.c_str());
+    return 1;
+  }
+  if (configPath.empty()) {
+    std::fprintf(stderr,
+                 "valdor-sim: no --config given: the plant is empty, so every request answers 6 "
+                 "(target port not found); try --config /usr/share/axtune/demo.json\n");
+  }
 
   // The server thread inherits the blocked signals, so only sigwait below receives them.
   sigset_t stopSignals;

@@ -51,7 +51,7 @@ TEST_F(CliReadTest, ReadsEveryServerOfTheDemoPlant) {
     EXPECT_EQ(p["ReferenceVelo"], 300.0);
     EXPECT_EQ(p["EncoderWeighting"], 0.001);  // doubles exact
     EXPECT_EQ(p["SoftEndMaxEnabled"], true);
-    EXPECT_EQ(p["FileName"], std::string("axis") + c.axis + ".dat");
+    EXPECT_EQ(p["FileName"], std::string("port") + c.port + "-axis" + c.axis + ".dat");
     EXPECT_EQ(p["AuxData"].size(), 20u);
   }
   // Layout 7 carries no areas: a block read sets them to 0.

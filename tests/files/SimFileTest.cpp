@@ -101,9 +101,9 @@ TEST_F(SimFileTest, SaveWritesTheAxisAsAFileThatReadsBackTheSame) {
   EXPECT_TRUE(param.IndexSearchPositive);
   EXPECT_EQ(lin.LinSamples, 21);
 
-  // The second axis has no FileName: its file falls back to its number.
+  // The second axis keeps its default FileName: its file is named by port and axis number.
   ASSERT_EQ(Command(sim::kGroupCommands + 2, sim::kCommandSaveParams), oxa::kOk);
-  EXPECT_TRUE(fs::exists(dir.Path() / "axis2.dat"));
+  EXPECT_TRUE(fs::exists(dir.Path() / "port851-axis2.dat"));
 }
 
 TEST_F(SimFileTest, LoadRestoresTheSavedFileAndRaisesTheNotice) {
@@ -255,6 +255,82 @@ TEST_F(SimFileTest, SaveIntoAnUnusableDirectoryFailsAndLeavesNothing) {
   EXPECT_EQ(entries, 2u);
 }
 
+// Servers that share one save directory: each axis's file is named by port and axis number or
+// by the configuration's "paramFile", so no save overwrites another server's file.
+TEST(SimSaveFiles, ServersSharingADirectoryNeverOverwriteEachOthersFiles) {
+  TempDir dir;
+  const std::string d = dir.Path().string();
+  const std::string config = R"({"servers": [
+      {"port": 851, "lib": "3.0.35", "saveDir": ")" +
+                             d + R"(",
+       "axes": [{"name": "A", "params": {"JogFast": 11}}, {"name": "B", "paramFile": "ram.dat"}]},
+      {"port": 852, "lib": "3.0.35", "saveDir": ")" +
+                             d + R"(",
+       "axes": [{"name": "C", "params": {"JogFast": 22}}]}]})";
+  std::string error;
+  const auto features = sim::DefaultServerFeatures();
+  auto plant = sim::LoadPlant(config, kNet, features, error);
+  ASSERT_TRUE(plant) << error;
+  ASSERT_TRUE(sim::PrepareSaveDirs(*plant, error)) << error;
+  const auto command = [&](uint16_t port, uint16_t axis, uint32_t offset) {
+    oxa::OxaRequest r;
+    r.target = {kNet, port};
+    r.command = oxa::Command::Write;
+    r.indexGroup = sim::kGroupCommands + axis;
+    r.indexOffset = offset;
+    return oxa::Finish(plant->Ctrl().Handle(r, {})).result;
+  };
+  using PortAxis = std::pair<uint16_t, uint16_t>;
+  for (const auto& [port, axis] : {PortAxis{851, 1}, PortAxis{852, 1}, PortAxis{851, 2}}) {
+    ASSERT_EQ(command(port, axis, sim::kCommandSaveParams), oxa::kOk) << port << "/" << axis;
+  }
+  const struct {
+    const char* file;
+    double jogFast;
+  } files[] = {{"port851-axis1.dat", 11}, {"port852-axis1.dat", 22}, {"ram.dat", -1}};
+  for (const auto& f : files) {
+    model::ParamRecord param;
+    model::LinRecord lin;
+    ASSERT_TRUE(files::LoadParameterFile((dir.Path() / f.file).string(), param, lin).opened)
+        << f.file;
+    if (f.jogFast > 0) {
+      EXPECT_EQ(param.JogFast, f.jogFast) << f.file;
+    }
+  }
+  EXPECT_EQ(model::FileNameText(sim::ParamsOf(*plant->Server(851)->Axis(2))->Record()), "ram.dat");
+
+  // A file saved by an older emulator under "axis<N>.dat" still loads while the new one is
+  // missing; once the new one exists, that one is read.
+  model::ParamRecord& c = sim::ParamsOf(*plant->Server(852)->Axis(1))->Record();
+  fs::rename(dir.Path() / "port852-axis1.dat", dir.Path() / "axis1.dat");
+  c.JogFast = 1;
+  ASSERT_EQ(command(852, 1, sim::kCommandLoadParams), oxa::kOk);
+  EXPECT_EQ(c.JogFast, 22);
+  EXPECT_EQ(sim::CommandsOf(*plant->Server(852))->lastFile, dir.Path() / "axis1.dat");
+  ASSERT_EQ(command(851, 1, sim::kCommandLoadParams), oxa::kOk);
+  EXPECT_EQ(sim::CommandsOf(*plant->Server(851))->lastFile, dir.Path() / "port851-axis1.dat");
+
+  // Two axes named to the same file, and a directory that cannot be made, are refused at start.
+  model::SetFileName(c, "ram.dat");
+  EXPECT_FALSE(sim::PrepareSaveDirs(*plant, error));
+  EXPECT_NE(error.find("port 852 axis 1 and port 851 axis 2 would both save to"), std::string::npos)
+      << error;
+  model::SetFileName(c, "other.dat");
+  std::ofstream(dir.Path() / "plain-file") << "x";
+  sim::SetSaveDir(*plant, dir.Path() / "plain-file" / "sub");
+  EXPECT_FALSE(sim::PrepareSaveDirs(*plant, error));
+  EXPECT_NE(error.find("cannot create the save directory"), std::string::npos) << error;
+
+  // "paramFile" takes plain names only.
+  for (const char* bad : {R"("../x.dat")", R"(".hidden")", R"(7)", R"("a/b")"}) {
+    const std::string text = R"({"servers": [{"port": 851, "lib": "3.0.35",
+        "axes": [{"name": "A", "paramFile": )" +
+                             std::string(bad) + "}]}]}";
+    EXPECT_FALSE(sim::LoadPlant(text, kNet, features, error)) << bad;
+    EXPECT_NE(error.find("axes[0].paramFile must be a file name"), std::string::npos) << error;
+  }
+}
+
 TEST(SimSaveFileName, OnlyPlainNamesAreKept) {
   const struct {
     std::string_view name;
@@ -266,7 +342,8 @@ TEST(SimSaveFileName, OnlyPlainNamesAreKept) {
       {"..", false},         {"tab\t.dat", false},      {"del\x7F", false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(sim::SaveFileName(c.name, 4), c.kept ? std::string(c.name) : "axis4.dat") << c.name;
+    EXPECT_EQ(sim::SaveFileName(c.name, 852, 4), c.kept ? std::string(c.name) : "port852-axis4.dat")
+        << c.name;
   }
 }
 

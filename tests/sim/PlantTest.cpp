@@ -38,7 +38,11 @@ TEST(PlantConfig, BadConfigurationsGiveAClearError) {
     std::string text;
     const char* message;
   } cases[] = {
-      {"{\"servers\": [", "not valid JSON"},
+      {"{\"servers\": [", "not valid JSON at line 1, column 14"},
+      {"{\"servers\": [\n  {\"port\": 851,\n   \"lib\": \"3.0.35\" \"axes\": []}]}",
+       "not valid JSON at line 3, column 25: syntax error while parsing object"},
+      // Columns count characters, not the bytes of UTF-8.
+      {"{\"servers\": [{\"ident\": \"Stößel\",, }]}", "line 1, column 33: syntax error"},
       {"[]", "must be an object"},
       {std::string(100000, '[') + std::string(100000, ']'), "must be an object"},
       {std::string(sim::kMaxConfigBytes + 1, ' '), "larger than 1 MiB"},
