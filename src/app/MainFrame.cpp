@@ -16,6 +16,7 @@
 
 #include "app/Dialogs.h"
 #include "app/FunctionKeyFilter.h"
+#include "app/GuideWindow.h"
 #include "app/LoginProgressDialog.h"
 #include "app/MenuIds.h"
 #include "app/QtDocUi.h"
@@ -244,6 +245,7 @@ void CMainFrame::BuildMenus() {
   if (strings_.Language() == i18n::kChinese) add(language, 36026, kCmdChinese);
 
   QMenu* help = bar->addMenu(Text(strings_, 36027));
+  add(help, 37800, kCmdUserGuide);
   add(help, 36028, kCmdAbout);
 }
 
@@ -427,6 +429,9 @@ void CMainFrame::RunCommand(int id) {
       break;
     case kCmdJournal:
       journal_->ShowDialog(this, hooks_.chooseJournalExport);
+      break;
+    case kCmdUserGuide:
+      CGuideWindow::Show(this, strings_);
       break;
     case kCmdAbout: {
       CAboutDialog about(strings_, this);

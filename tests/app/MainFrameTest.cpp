@@ -7,17 +7,21 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFontMetrics>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <fstream>
 
 #include "AppRig.h"
 #include "app/Dialogs.h"
+#include "app/GuideWindow.h"
 #include "app/MenuIds.h"
 #include "files/ParamFile.h"
 
@@ -371,6 +375,32 @@ TEST(MainFrameTest, TheTimerReadsNothingWhileASelectionShowsAnError) {
   EXPECT_EQ(sentWhileOpen, std::vector<int>(r.ui.boxes.size(), 0));
   EXPECT_FALSE(f.PageView()->bRefreshBusy);
   EXPECT_EQ(f.Doc().axisName, "Press ram");
+}
+
+TEST(MainFrameTest, TheHelpMenuShowsTheUserGuideWithItsScreenshots) {
+  Rig r;
+  CMainFrame& f = *r.frame;
+  ASSERT_NE(f.Action(kCmdUserGuide), nullptr);
+  EXPECT_EQ(f.Action(kCmdUserGuide)->text().toStdString(), "&User guide");
+  f.Action(kCmdUserGuide)->trigger();
+  CGuideWindow* guide = CGuideWindow::Of(&f);
+  ASSERT_NE(guide, nullptr) << "guide.md not found in "
+                            << CGuideWindow::Places().join(' ').toStdString();
+  EXPECT_TRUE(guide->isVisible());
+  EXPECT_EQ(guide->windowTitle().toStdString(), "Axtune user guide");
+  QTextDocument* doc = guide->Browser()->document();
+  EXPECT_TRUE(doc->toPlainText().contains(QStringLiteral("Change a parameter and download it")));
+  // Its screenshots load: an image of the document resolves to a picture.
+  const QVariant shot = doc->resource(QTextDocument::ImageResource,
+                                      QUrl(QStringLiteral("screenshots/page00-common-768.png")));
+  const QImage image = shot.typeId() == QMetaType::QByteArray ? QImage::fromData(shot.toByteArray())
+                                                              : shot.value<QImage>();
+  EXPECT_FALSE(image.isNull());
+  // A second trigger shows the same window again.
+  guide->hide();
+  f.Action(kCmdUserGuide)->trigger();
+  EXPECT_EQ(CGuideWindow::Of(&f), guide);
+  EXPECT_TRUE(guide->isVisible());
 }
 
 }  // namespace
