@@ -1,9 +1,7 @@
 # The Debian package "axtune" (cpack -G DEB in the build directory, or scripts/package.sh): the
 # three programs in /usr/bin, the demo plant in /usr/share/axtune, the desktop entry and icon, the
-# manual pages, the README, the license and the changelog. Dependencies come from dpkg-shlibdeps.
-#
-# The manual pages are made at build time by help2man from the programs' own --help and
-# --version, so they cannot drift from the options.
+# manual pages and the bash completion, the user guide with its screenshots and the other user
+# documents, the README, the license and the changelog. Dependencies come from dpkg-shlibdeps.
 if(AXTUNE_FUZZ OR AXTUNE_SANITIZE)
   return()
 endif()
@@ -35,35 +33,33 @@ set(_generated ${_gen}/changelog.gz)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${_pkg}/copyright ${_gen}/changelog.gz
         DESTINATION ${_doc})
 
-# Manual pages.
-find_program(HELP2MAN_PROGRAM help2man)
-if(HELP2MAN_PROGRAM)
-  set(_man_axtune "commission and tune Valdor positioning axes over Oxa")
-  set(_man_axtune-cli "Axtune's controller functions from the command line")
-  set(_man_valdor-sim "emulated controller with PLC runtimes and Valdor axis servers")
-  foreach(program axtune axtune-cli valdor-sim)
-    if(NOT TARGET ${program})
-      continue()
-    endif()
-    set(_help --help)
-    if(program STREQUAL "axtune-cli")
-      set(_help --help-all)  # the options of every subcommand as well
-    endif()
-    add_custom_command(
-      OUTPUT ${_gen}/${program}.1.gz
-      COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${HELP2MAN_PROGRAM} --no-info
-              --help-option=${_help} --version-option=--version
-              "--name=${_man_${program}}" --output=${_gen}/${program}.1 $<TARGET_FILE:${program}>
-      COMMAND ${GZIP_PROGRAM} -9nf ${_gen}/${program}.1
-      DEPENDS ${program}
-      COMMENT "Manual page of ${program}"
-      VERBATIM)
-    list(APPEND _generated ${_gen}/${program}.1.gz)
-    install(FILES ${_gen}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  endforeach()
-else()
-  message(WARNING "help2man not found: the package gets no manual pages (scripts/install-deps.sh)")
-endif()
+# The user guide (also what the window's ? > User guide shows, from this directory), the screenshots
+# it shows, and the documents the manual pages point to. Documents that another part of the tree
+# has not written yet are left out rather than failing the package.
+foreach(doc guide.md routes.md valdor-sim.md cli.md hydraulics.md oxa-tcp.md trend.md)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/docs/${doc})
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/${doc} DESTINATION ${_doc})
+  endif()
+endforeach()
+file(GLOB _screenshots ${PROJECT_SOURCE_DIR}/docs/screenshots/page*-768.png)
+install(FILES ${_screenshots} DESTINATION ${_doc}/screenshots)
+
+# Manual pages, written by hand in packaging/man, compressed as Debian wants them.
+foreach(program axtune axtune-cli valdor-sim)
+  add_custom_command(OUTPUT ${_gen}/${program}.1.gz
+                     COMMAND ${GZIP_PROGRAM} -9n -c ${_pkg}/man/${program}.1 > ${_gen}/${program}.1.gz
+                     DEPENDS ${_pkg}/man/${program}.1
+                     COMMENT "Manual page of ${program}"
+                     VERBATIM)
+  list(APPEND _generated ${_gen}/${program}.1.gz)
+  install(FILES ${_gen}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
+# Bash completion: one file for both tools, found by bash-completion under each command's name.
+foreach(program axtune-cli valdor-sim)
+  install(FILES ${_pkg}/completions/axtune-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+          RENAME ${program})
+endforeach()
 add_custom_target(package_files ALL DEPENDS ${_generated})
 
 set(CPACK_GENERATOR DEB)

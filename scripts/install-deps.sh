@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Axtune needs to build, test and run: only the missing ones,
-# so running it again is cheap and changes nothing. The Debian package needs help2man (manual
-# pages from the programs' --help), dpkg-dev (dpkg-shlibdeps computes the dependencies) and file.
+# so running it again is cheap and changes nothing. The Debian package needs dpkg-dev
+# (dpkg-shlibdeps computes the dependencies) and file; its checks use lintian and man-db (every
+# manual page shows every section).
 set -euo pipefail
 
 packages=(
@@ -11,7 +12,7 @@ packages=(
   libasio-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-noto-cjk fonts-liberation2
-  help2man dpkg-dev file
+  dpkg-dev file man-db lintian
 )
 
 missing=()

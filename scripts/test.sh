@@ -34,8 +34,16 @@ pkgroot=$(mktemp -d)
 dpkg -x "$deb" "$pkgroot"
 "$pkgroot/usr/bin/axtune-cli" --version
 "$pkgroot/usr/bin/valdor-sim" --help >/dev/null
+# Every manual page shows every section.
+for page in axtune axtune-cli valdor-sim; do
+  shown=$(MANWIDTH=100 man -l "$pkgroot/usr/share/man/man1/$page.1.gz" 2>/dev/null)
+  for section in NAME SYNOPSIS DESCRIPTION COMMANDS ENVIRONMENT FILES "EXIT STATUS" EXAMPLES \
+    "SEE ALSO"; do
+    grep -qx "$section" <<<"$shown" || { echo "package: $page.1 lacks $section" >&2; exit 1; }
+  done
+done
 rm -rf "$pkgroot"
-echo "package: 2 passed, 0 failed"
+echo "package: 3 passed, 0 failed"
 
 if [ "${CI:-}" = "true" ] || [ "${AXTUNE_FULL:-}" = "1" ]; then
   echo "== sanitizer build =="
