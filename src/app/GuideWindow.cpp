@@ -4,9 +4,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
+#include <vector>
 
 #include "app/Texts.h"
 
@@ -17,6 +22,27 @@ constexpr uint32_t kTextMissing = 37802;
 const QString kGuideFile = QStringLiteral("guide.md");
 // The name the window carries among its parent's children, to be found again.
 const QString kObjectName = QStringLiteral("userGuide");
+
+// The screenshots are a screen wide; shown this wide, a page needs no sideways scrolling.
+constexpr int kImageWidth = 860;
+
+void FitImages(QTextDocument& doc) {
+  std::vector<std::pair<int, int>> images;  // position, length
+  for (QTextBlock b = doc.begin(); b != doc.end(); b = b.next()) {
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment f = it.fragment();
+      if (f.charFormat().isImageFormat()) images.emplace_back(f.position(), f.length());
+    }
+  }
+  for (const auto& [position, length] : images) {
+    QTextCursor c(&doc);
+    c.setPosition(position);
+    c.setPosition(position + length, QTextCursor::KeepAnchor);
+    QTextImageFormat image = c.charFormat().toImageFormat();
+    image.setWidth(kImageWidth);  // the height follows in proportion
+    c.setCharFormat(image);
+  }
+}
 
 }  // namespace
 
@@ -65,8 +91,9 @@ CGuideWindow::CGuideWindow(const QString& path, const i18n::StringTable& strings
   // The screenshots are named relative to the guide.
   browser_->setSearchPaths({QFileInfo(path).absolutePath()});
   browser_->setSource(QUrl::fromLocalFile(path), QTextDocument::MarkdownResource);
+  FitImages(*browser_->document());
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser_);
-  resize(1000, 800);
+  resize(kImageWidth + 80, 800);
 }
