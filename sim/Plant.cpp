@@ -353,6 +353,10 @@ std::unique_ptr<Plant> LoadPlant(std::string_view jsonText, const oxa::NetId& ne
   } catch (const json::parse_error& e) {
     error = "configuration is not valid JSON at " + JsonErrorPlace(jsonText, e);
     return nullptr;
+  } catch (const json::exception& e) {
+    // A number beyond the range of a double (1e400) ends the parse without a place.
+    error = std::string("configuration is not valid JSON: ") + e.what();
+    return nullptr;
   }
   Reader r(error);
   if (!r.OnlyKeys(root, "configuration", {"runtimes", "servers", "faults"})) return nullptr;

@@ -43,6 +43,7 @@ TEST(PlantConfig, BadConfigurationsGiveAClearError) {
        "not valid JSON at line 3, column 25: syntax error while parsing object"},
       // Columns count characters, not the bytes of UTF-8.
       {"{\"servers\": [{\"ident\": \"Stößel\",, }]}", "line 1, column 33: syntax error"},
+      {R"({"servers": [{"port": 1e400}]})", "not valid JSON"},
       {"[]", "must be an object"},
       {std::string(100000, '[') + std::string(100000, ']'), "must be an object"},
       {std::string(sim::kMaxConfigBytes + 1, ' '), "larger than 1 MiB"},
