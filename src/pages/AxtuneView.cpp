@@ -433,8 +433,9 @@ void CAxtuneView::ShowCurrentPageNow() {
 }
 
 void CAxtuneView::KeyCommand(bool down, int key) {
+  // Jog, start, stop and reset change no parameter: the parameter pages are not rewritten, so
+  // that a value being typed stays.
   RunExclusive([&] { panel_.KeyCommand(nCurrentPage, down, key); });
-  bRedisplay = true;
 }
 
 }  // namespace pages
