@@ -42,6 +42,13 @@ constexpr PaneDef kPanes[] = {{kPaneFileState, "UNSAVED"},
                               {kPaneVersion, "V 12.123 Build 1234"},
                               {kPaneTarget, "123.123.123.123.123.123"}};
 
+// Commands that show a dialog and send nothing while it is open: the About box, the journal, and
+// the offline file mode, which logs out before its open-file dialog and reads only the file after
+// it.
+bool LeavesTheLinkAlone(int command) {
+  return command == kCmdAbout || command == kCmdJournal || command == kCmdOfflineFileMode;
+}
+
 }  // namespace
 
 // The login's lists: servers and axes into the tree, listed axes into the overview list.
@@ -357,7 +364,14 @@ void CMainFrame::SwitchLanguage(uint16_t language) {
 }
 
 void CMainFrame::OnCommand(int id) {
-  view_->RunExclusive([&] { RunCommand(id); });
+  // A command that talks to the controller holds the display tick off, so that a box it shows
+  // does not let the timer read meanwhile; behind a dialog that leaves the link alone the live
+  // values go on moving.
+  if (LeavesTheLinkAlone(id)) {
+    RunCommand(id);
+  } else {
+    view_->RunExclusive([&] { RunCommand(id); });
+  }
 }
 
 void CMainFrame::RunCommand(int id) {

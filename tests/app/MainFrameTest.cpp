@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <fstream>
 
@@ -371,6 +374,48 @@ TEST(MainFrameTest, TheTimerReadsNothingWhileASelectionShowsAnError) {
   EXPECT_EQ(sentWhileOpen, std::vector<int>(r.ui.boxes.size(), 0));
   EXPECT_FALSE(f.PageView()->bRefreshBusy);
   EXPECT_EQ(f.Doc().axisName, "Press ram");
+}
+
+// The About box, the journal and the open-file dialog leave the link alone: the display tick goes
+// on behind them. A command that talks to the controller still holds it off while its box is open.
+TEST(MainFrameTest, LiveValuesMoveOnBehindDialogsThatLeaveTheLinkAlone) {
+  Rig r;
+  CMainFrame& f = *r.frame;
+  f.OnCommand(kCmdLogin);
+  f.LeftView()->setCurrentItem(f.LeftView()->FindItem(10003));
+  f.PageView()->setCurrentIndex(pages::kPageOnline);
+  auto* actualPos = qobject_cast<QLineEdit*>(
+      f.PageView()->ValueControl(pages::kPageOnline, pages::layout::ValueId::ActualPos));
+  ASSERT_NE(actualPos, nullptr);
+  std::string shownWhileOpen;
+  auto tick = [&] {
+    actualPos->clear();
+    for (int i = 0; i < pages::kTicksPerRefresh; ++i) f.OnTimer();
+    shownWhileOpen = actualPos->text().toStdString();
+  };
+
+  r.direct->Unregister(kLocal);
+  r.ui.whileOpen = tick;
+  f.OnCommand(kCmdLogLevelActivity);
+  ASSERT_EQ(r.ui.boxes.size(), 1u);
+  EXPECT_EQ(shownWhileOpen, "");
+  r.direct->Register(kLocal, r.local->Ctrl());
+
+  r.whileFileDialog = tick;
+  for (const int command : {kCmdAbout, kCmdJournal, kCmdOfflineFileMode}) {
+    shownWhileOpen.clear();
+    if (command != kCmdOfflineFileMode) {
+      QTimer::singleShot(0, &f, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr) return;
+        tick();
+        dialog->close();
+      });
+    }
+    f.OnCommand(command);
+    EXPECT_THAT(shownWhileOpen, ::testing::MatchesRegex("-?[0-9]+\\.[0-9]{6}")) << command;
+  }
+  EXPECT_EQ(r.ui.boxes.size(), 1u);
 }
 
 }  // namespace
