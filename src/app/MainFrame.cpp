@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
@@ -200,6 +201,11 @@ void CMainFrame::BuildStatusBar() {
 
 void CMainFrame::BuildMenus() {
   QMenuBar* bar = menuBar();
+  // The menus of the previous language go with their submenus and actions, once the command that
+  // switched the language (one of their actions) has returned.
+  for (QAction* top : bar->actions()) {
+    if (QMenu* menu = top->menu()) menu->deleteLater();
+  }
   bar->clear();
   actions_.clear();
   auto add = [this](QMenu* menu, uint32_t textId, int command) {

@@ -283,6 +283,13 @@ TEST(MainFrameTest, MenusPerLanguageAndSwitchingChangesCaptionsAtOnce) {
   EXPECT_FALSE(f.Action(kCmdStatusBar)->isChecked());
   f.Action(kCmdStatusBar)->trigger();
   EXPECT_FALSE(f.statusBar()->isHidden());
+
+  // The menus of the languages left behind are gone.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  const qsizetype menus = f.menuBar()->findChildren<QMenu*>().size();
+  for (const int command : {kCmdGerman, kCmdEnglish, kCmdGerman}) f.OnCommand(command);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(f.menuBar()->findChildren<QMenu*>().size(), menus);
 }
 
 TEST(MainFrameTest, TreeAndOverviewSelectionAndTheDisplayTick) {
