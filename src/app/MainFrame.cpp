@@ -300,6 +300,9 @@ axlink::LoginEnv CMainFrame::Env() {
 
 void CMainFrame::Logout() {
   axlink::Logout(Env());
+  // Nothing is recorded once the axis is gone: the login, a target change and the file mode all
+  // begin here.
+  trend_->FollowCurrentAxis();
   UpdateStatus();
 }
 
@@ -307,8 +310,7 @@ void CMainFrame::Login() {
   // The scan has the Oxa connection to itself: no display tick reads while it runs.
   const bool ticking = timer_.isActive();
   timer_.stop();
-  axlink::Logout(Env());
-  UpdateStatus();
+  Logout();
   axlink::LoginJob job(oxa_, portHandle_, target_, targetTitle_);
   RunLogin(job, strings_, target_, this);
   job.Apply(Env());

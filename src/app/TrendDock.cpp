@@ -52,6 +52,7 @@ constexpr uint32_t kTextChannel = 37040, kTextTime = 37041;
 constexpr uint32_t kTextMove = 37050, kTextYes = 37061, kTextNo = 37062;
 constexpr uint32_t kTextCsvFilter = 37070, kTextPngFilter = 37071;
 constexpr uint32_t kTextNotWritten = 37072, kTextNotRead = 37073, kTextSkipped = 37074;
+constexpr uint32_t kTextAxisLeft = 37075;
 // Rows of the figure table.
 constexpr uint32_t kFigureRows[] = {37058, 37067, 37059, 37060, 37051, 37052,
                                     37053, 37054, 37055, 37056, 37057};
@@ -345,6 +346,14 @@ void TrendDock::StopRecording() {
   record_->setText(Text(kTextRecord));
 }
 
+void TrendDock::FollowCurrentAxis() {
+  if (!Recording()) return;
+  const std::optional<trend::RecordTarget> current = trend::CurrentTarget(doc_);
+  if (current && current->addr == target_.addr && current->axis == target_.axis) return;
+  StopRecording();
+  ShowProblem(Text(kTextAxisLeft));
+}
+
 void TrendDock::SetArmed(bool armed) {
   armed_ = armed;
   if (armBox_->isChecked() != armed) armBox_->setChecked(armed);
@@ -436,6 +445,8 @@ void TrendDock::Poll() {
     plot_->Refresh();
     if (plot_->CursorsShown()) UpdateCursorTable();
   }
+  // Another axis selected (in the tree or the overview list) ends the recording.
+  FollowCurrentAxis();
 }
 
 void TrendDock::OnMark(const trend::MoveMark& mark) {

@@ -2,10 +2,12 @@
 // cursor readings, the step-response figures of the last five moves and the controls.
 //
 // Recording reads the axis that is current when it starts, on a port and thread of its own
-// (trend::Recorder). The window's start, jog and home commands arm it through the document's
-// observer: each becomes a move whose figures appear beside the plot when it has ended; with
-// "Start with next move" such a command also starts the recording. The dock shows nothing
-// through the document's error box: failed reads are counted in its status line.
+// (trend::Recorder), and stops when that axis is no longer current: at a logout (which the login,
+// a target change and the file mode begin with) and when another axis is selected. The window's
+// start, jog and home commands arm it through the document's observer: each becomes a move whose
+// figures appear beside the plot when it has ended; with "Start with next move" such a command also
+// starts the recording. The dock shows nothing through the document's error box: failed reads are
+// counted in its status line.
 #pragma once
 
 #include <QDockWidget>
@@ -56,6 +58,9 @@ class TrendDock : public QDockWidget {
   bool StartRecording();
   void StopRecording();
   bool Recording() const { return recorder_.Running(); }
+  // Stops a recording whose axis is no longer the document's current axis; its samples and
+  // figures stay on screen, and the next Record reads the axis that is current then.
+  void FollowCurrentAxis();
   // "Start with next move".
   void SetArmed(bool armed);
   // Pause stops the view from following the newest samples; recording goes on.
@@ -95,6 +100,8 @@ class TrendDock : public QDockWidget {
   // Moves ended since the recording started.
   int MovesEnded() const { return movesEnded_; }
   trend::Recorder& Rec() { return recorder_; }
+  // The axis the recording reads, or read last.
+  const trend::RecordTarget& Recorded() const { return target_; }
   // Seconds from the start of the recording on the plot's time axis.
   double Origin() const { return t0_; }
 
