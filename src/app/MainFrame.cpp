@@ -395,11 +395,11 @@ void CMainFrame::RunCommand(int id) {
       doc_->ClearMessageLog();
       break;
     case kCmdTrendRecorder:
-      trend_->setVisible(trend_->isHidden());
-      // Most of the window for the plot the first time it opens.
-      if (!trendShown_ && !trend_->isHidden())
-        resizeDocks({trend_}, {height() * 3 / 5}, Qt::Vertical);
-      trendShown_ = trendShown_ || !trend_->isHidden();
+      if (trend_->isHidden()) {
+        trend_->Open(*this);
+      } else {
+        trend_->hide();
+      }
       if (QAction* a = Action(kCmdTrendRecorder)) a->setChecked(!trend_->isHidden());
       break;
     case kCmdLogin:

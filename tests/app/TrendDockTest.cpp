@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -315,6 +316,61 @@ TEST(TrendDockTest, TheWindowEndsTheRecordingWhenItsAxisGoes) {
     f.Trend()->Poll();
     EXPECT_EQ(r.recorderRequests, asked) << name;
   }
+}
+
+TEST(TrendDockTest, ItsOwnWindowStandsBesideTheMainWindowWhereThereIsRoom) {
+  const QRect screen(0, 0, 1920, 1040);
+  const QSize size(TrendDock::kFirstWidth, TrendDock::kFirstHeight);
+  const struct {
+    QRect main;
+    QRect placed;
+  } cases[] = {
+      {{0, 0, 600, 700}, {600, 0, 1280, 760}},         // right of it
+      {{1300, 100, 600, 700}, {20, 100, 1280, 760}},   // left of it
+      {{200, 500, 1500, 540}, {640, 280, 1280, 760}},  // no room: at the screen's right edge
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TrendDock::PlaceBeside(c.main, screen, size), c.placed) << c.main.x();
+  }
+  EXPECT_EQ(TrendDock::PlaceBeside({0, 0, 800, 600}, {0, 0, 800, 600}, size),
+            QRect(0, 0, 800, 600));
+}
+
+// The recorder opens in a window of its own, so that the pages keep their size; it opens where
+// the user left it, docked or not, also in the next session.
+TEST(TrendDockTest, TheRecorderOpensWhereTheUserLeftIt) {
+  apptest::Rig r;
+  CMainFrame& f = *r.frame;
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  const QSize pages = f.PageView()->size();
+  f.OnCommand(kCmdTrendRecorder);
+  TrendDock& dock = *f.Trend();
+  EXPECT_TRUE(dock.isFloating());
+  EXPECT_TRUE(dock.isVisible());
+  EXPECT_EQ(f.PageView()->size(), pages);
+
+  const QRect moved(40, 30, 900, 500);
+  dock.setGeometry(moved);
+  f.OnCommand(kCmdTrendRecorder);
+  EXPECT_TRUE(dock.isHidden());
+  f.OnCommand(kCmdTrendRecorder);
+  EXPECT_EQ(dock.geometry(), moved);
+  {
+    CMainFrame next(*r.oxa, r.strings, r.Hooks());
+    next.show();
+    next.OnCommand(kCmdTrendRecorder);
+    EXPECT_TRUE(next.Trend()->isFloating());
+    EXPECT_EQ(next.Trend()->geometry(), moved);
+  }
+
+  dock.setFloating(false);
+  EXPECT_EQ(f.dockWidgetArea(&dock), Qt::BottomDockWidgetArea);
+  CMainFrame next(*r.oxa, r.strings, r.Hooks());
+  next.show();
+  next.OnCommand(kCmdTrendRecorder);
+  EXPECT_FALSE(next.Trend()->isFloating());
+  EXPECT_TRUE(next.Trend()->isVisible());
 }
 
 }  // namespace
