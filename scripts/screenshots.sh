@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Renders the main window under Xvfb, logged in to the emulated demo plant with an axis selected,
 # into docs/screenshots/: every page in English on screens 768 and 1080 pixels high (the pages
-# scale with the screen height), the I/O page of an axis with terminal images, the Global page in
-# German and in Chinese, and the trend recorder comparing two gains. Two axes of the plant move
+# scale with the screen height), the I/O page of an axis with terminal images, the Encoder page of
+# an axis with drive type 26 (with its two encoder info values), the Global page in German and in
+# Chinese, and the trend recorder comparing two gains. Two axes of the plant move
 # slowly meanwhile. Needs the build of scripts/demo.sh (or BUILD_DIR) and the packages of
 # scripts/install-deps.sh (xvfb, fonts-liberation2, fonts-noto-cjk).
 set -euo pipefail
@@ -17,6 +18,8 @@ if [ ! -x "$build/src/app/axtune" ] || [ ! -x "$build/sim/valdor-sim" ] ||
 fi
 
 work=$(mktemp -d)
+# The window's remembered settings (the trend recorder's place) start afresh.
+export XDG_CONFIG_HOME="$work/config"
 source scripts/demo-plant.sh
 start_demo_plant "$build" "$work"
 out=docs/screenshots
@@ -46,6 +49,13 @@ done
 # "Press ram" (library V2.1.6) has the terminal images.
 shot 1366x768 en 9 page09-io-terminal-768.png "Press ram"
 shot 1920x1080 en 9 page09-io-terminal-1080.png "Press ram"
+# "Die cushion" gets drive type 26, which shows the two encoder info values beside "Zero swap".
+for set in "1300 26" "11009 0.125" "11010 4096"; do
+  read -r no value <<<"$set"
+  "$build/tools/cli/axtune-cli" set --port 851 --axis 4 --no "$no" --value "$value" >/dev/null
+done
+shot 1366x768 en 5 page05-encoder-drive26-768.png "Die cushion"
+shot 1920x1080 en 5 page05-encoder-drive26-1080.png "Die cushion"
 shot 1920x1080 de 3 page03-global-de.png
 shot 1920x1080 zh 3 page03-global-zh.png
 # The trend recorder comparing a move at LagKp 10 with the same move at LagKp 60.

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
@@ -42,6 +43,13 @@ constexpr PaneDef kPanes[] = {{kPaneFileState, "UNSAVED"},
                               {kPaneConnection, kFileModeText},
                               {kPaneVersion, "V 12.123 Build 1234"},
                               {kPaneTarget, "123.123.123.123.123.123"}};
+
+// Commands that show a dialog and send nothing while it is open: the About box, the journal, and
+// the offline file mode, which logs out before its open-file dialog and reads only the file after
+// it.
+bool LeavesTheLinkAlone(int command) {
+  return command == kCmdAbout || command == kCmdJournal || command == kCmdOfflineFileMode;
+}
 
 }  // namespace
 
@@ -194,6 +202,11 @@ void CMainFrame::BuildStatusBar() {
 
 void CMainFrame::BuildMenus() {
   QMenuBar* bar = menuBar();
+  // The menus of the previous language go with their submenus and actions, once the command that
+  // switched the language (one of their actions) has returned.
+  for (QAction* top : bar->actions()) {
+    if (QMenu* menu = top->menu()) menu->deleteLater();
+  }
   bar->clear();
   actions_.clear();
   auto add = [this](QMenu* menu, uint32_t textId, int command) {
@@ -289,6 +302,9 @@ axlink::LoginEnv CMainFrame::Env() {
 
 void CMainFrame::Logout() {
   axlink::Logout(Env());
+  // Nothing is recorded once the axis is gone: the login, a target change and the file mode all
+  // begin here.
+  trend_->FollowCurrentAxis();
   UpdateStatus();
 }
 
@@ -296,8 +312,7 @@ void CMainFrame::Login() {
   // The scan has the Oxa connection to itself: no display tick reads while it runs.
   const bool ticking = timer_.isActive();
   timer_.stop();
-  axlink::Logout(Env());
-  UpdateStatus();
+  Logout();
   axlink::LoginJob job(oxa_, portHandle_, target_, targetTitle_);
   RunLogin(job, strings_, target_, this);
   job.Apply(Env());
@@ -359,7 +374,14 @@ void CMainFrame::SwitchLanguage(uint16_t language) {
 }
 
 void CMainFrame::OnCommand(int id) {
-  view_->RunExclusive([&] { RunCommand(id); });
+  // A command that talks to the controller holds the display tick off, so that a box it shows
+  // does not let the timer read meanwhile; behind a dialog that leaves the link alone the live
+  // values go on moving.
+  if (LeavesTheLinkAlone(id)) {
+    RunCommand(id);
+  } else {
+    view_->RunExclusive([&] { RunCommand(id); });
+  }
 }
 
 void CMainFrame::RunCommand(int id) {
@@ -375,11 +397,11 @@ void CMainFrame::RunCommand(int id) {
       doc_->ClearMessageLog();
       break;
     case kCmdTrendRecorder:
-      trend_->setVisible(trend_->isHidden());
-      // Most of the window for the plot the first time it opens.
-      if (!trendShown_ && !trend_->isHidden())
-        resizeDocks({trend_}, {height() * 3 / 5}, Qt::Vertical);
-      trendShown_ = trendShown_ || !trend_->isHidden();
+      if (trend_->isHidden()) {
+        trend_->Open(*this);
+      } else {
+        trend_->hide();
+      }
       if (QAction* a = Action(kCmdTrendRecorder)) a->setChecked(!trend_->isHidden());
       break;
     case kCmdLogin:

@@ -114,7 +114,6 @@ class CMainFrame : public QMainWindow {
   trend::SteadyClock trendClock_;
   std::unique_ptr<QSettings> ownSettings_;
   TrendDock* trend_ = nullptr;
-  bool trendShown_ = false;
 
   axlink::FrameStatus status_;
   std::string targetText_;

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -31,6 +33,8 @@ const QString kKeyRate = QStringLiteral("trend/rate");
 const QString kKeyBuffer = QStringLiteral("trend/bufferMinutes");
 const QString kKeyPosition = QStringLiteral("trend/testPosition");
 const QString kKeyVelocity = QStringLiteral("trend/testVelocity");
+const QString kKeyDocked = QStringLiteral("trend/docked");
+const QString kKeyWindow = QStringLiteral("trend/window");
 
 constexpr int kDefaultBufferMinutes = 10;
 constexpr int kMaxBufferMinutes = 600;
@@ -52,6 +56,7 @@ constexpr uint32_t kTextChannel = 37040, kTextTime = 37041;
 constexpr uint32_t kTextMove = 37050, kTextYes = 37061, kTextNo = 37062;
 constexpr uint32_t kTextCsvFilter = 37070, kTextPngFilter = 37071;
 constexpr uint32_t kTextNotWritten = 37072, kTextNotRead = 37073, kTextSkipped = 37074;
+constexpr uint32_t kTextAxisLeft = 37075;
 // Rows of the figure table.
 constexpr uint32_t kFigureRows[] = {37058, 37067, 37059, 37060, 37051, 37052,
                                     37053, 37054, 37055, 37056, 37057};
@@ -103,6 +108,7 @@ TrendDock::TrendDock(CAxtuneDoc& doc, i18n::StringTable& strings, trend::OxaFact
   timer_ = new QTimer(this);
   timer_->setInterval(kPollMs);
   connect(timer_, &QTimer::timeout, this, [this] { Poll(); });
+  connect(this, &QDockWidget::topLevelChanged, this, [this] { RememberPlace(); });
 }
 
 TrendDock::~TrendDock() {
@@ -193,6 +199,9 @@ void TrendDock::BuildUi() {
           [this](int v) { settings_.setValue(kKeyBuffer, v); });
   status_ = new QLabel(body);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // The line takes the room left beside the controls, however long it is; the tooltip holds it
+  // whole. So the recorder's window can be made narrow.
+  status_->setMinimumWidth(1);
 
   for (QWidget* w :
        std::initializer_list<QWidget*>{record_, armBox_, pause_, autoscale_, cursors_, channels_,
@@ -306,6 +315,50 @@ void TrendDock::SetTexts() {
   UpdateStatus();
 }
 
+void TrendDock::Open(const QWidget& window) {
+  if (settings_.value(kKeyDocked, false).toBool()) {
+    setFloating(false);
+    show();
+    return;
+  }
+  setFloating(true);
+  if (!restoreGeometry(settings_.value(kKeyWindow).toByteArray())) {
+    const QScreen* screen = window.screen();
+    const QRect available = screen ? screen->availableGeometry() : window.frameGeometry();
+    setGeometry(PlaceBeside(window.frameGeometry(), available, {kFirstWidth, kFirstHeight}));
+  }
+  show();
+  raise();
+}
+
+QRect TrendDock::PlaceBeside(const QRect& main, const QRect& available, QSize size) {
+  size = size.boundedTo(available.size());
+  int x = available.right() + 1 - size.width();
+  if (main.right() + 1 + size.width() <= available.right() + 1) {
+    x = main.right() + 1;
+  } else if (main.left() - size.width() >= available.left()) {
+    x = main.left() - size.width();
+  }
+  const int y = std::clamp(main.top(), available.top(), available.bottom() + 1 - size.height());
+  return {QPoint(x, y), size};
+}
+
+void TrendDock::RememberPlace() {
+  if (!isVisible()) return;
+  settings_.setValue(kKeyDocked, !isFloating());
+  if (isFloating()) settings_.setValue(kKeyWindow, saveGeometry());
+}
+
+void TrendDock::moveEvent(QMoveEvent* event) {
+  QDockWidget::moveEvent(event);
+  RememberPlace();
+}
+
+void TrendDock::resizeEvent(QResizeEvent* event) {
+  QDockWidget::resizeEvent(event);
+  RememberPlace();
+}
+
 bool TrendDock::StartRecording() {
   const auto target = trend::CurrentTarget(doc_);
   if (!target) {
@@ -343,6 +396,14 @@ void TrendDock::StopRecording() {
   TakeMoves();
   record_->setChecked(false);
   record_->setText(Text(kTextRecord));
+}
+
+void TrendDock::FollowCurrentAxis() {
+  if (!Recording()) return;
+  const std::optional<trend::RecordTarget> current = trend::CurrentTarget(doc_);
+  if (current && current->addr == target_.addr && current->axis == target_.axis) return;
+  StopRecording();
+  ShowProblem(Text(kTextAxisLeft));
 }
 
 void TrendDock::SetArmed(bool armed) {
@@ -436,6 +497,8 @@ void TrendDock::Poll() {
     plot_->Refresh();
     if (plot_->CursorsShown()) UpdateCursorTable();
   }
+  // Another axis selected (in the tree or the overview list) ends the recording.
+  FollowCurrentAxis();
 }
 
 void TrendDock::OnMark(const trend::MoveMark& mark) {
@@ -458,6 +521,7 @@ void TrendDock::UpdateStatus() {
   }
   if (!problem_.isEmpty()) text += QStringLiteral(" · ") + problem_;
   status_->setText(text);
+  status_->setToolTip(text);
 }
 
 void TrendDock::UpdateCursorTable() {

@@ -1,14 +1,19 @@
-// The trend recorder in the main window: a dock with the live plot of the current axis, the
-// cursor readings, the step-response figures of the last five moves and the controls.
+// The trend recorder: a window of its own beside the main window (or docked in it, as the user
+// likes), with the live plot of the current axis, the cursor readings, the step-response figures
+// of the last five moves and the controls. It opens where the user last left it.
 //
 // Recording reads the axis that is current when it starts, on a port and thread of its own
-// (trend::Recorder). The window's start, jog and home commands arm it through the document's
-// observer: each becomes a move whose figures appear beside the plot when it has ended; with
-// "Start with next move" such a command also starts the recording. The dock shows nothing
-// through the document's error box: failed reads are counted in its status line.
+// (trend::Recorder), and stops when that axis is no longer current: at a logout (which the login,
+// a target change and the file mode begin with) and when another axis is selected. The window's
+// start, jog and home commands arm it through the document's observer: each becomes a move whose
+// figures appear beside the plot when it has ended; with "Start with next move" such a command also
+// starts the recording. The dock shows nothing through the document's error box: failed reads are
+// counted in its status line.
 #pragma once
 
 #include <QDockWidget>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -51,11 +56,25 @@ class TrendDock : public QDockWidget {
   // All texts in the current language.
   void SetTexts();
 
+  // Shows the recorder where the user last had it: docked, or in its own window at its place;
+  // the first time in its own window beside `window` (see PlaceBeside).
+  void Open(const QWidget& window);
+  // The place of the recorder's own window of `size` beside the window at `main` on a screen of
+  // `available`: right of it where there is room, else left of it, else at the screen's right
+  // edge; level with its top as far as the screen allows.
+  static QRect PlaceBeside(const QRect& main, const QRect& available, QSize size);
+  // The size of the recorder's own window when it first opens.
+  static constexpr int kFirstWidth = 1280;
+  static constexpr int kFirstHeight = 760;
+
   // Starts recording the document's current axis at the chosen rate into a buffer of the
   // chosen length; false (with the reason in the status line) when no axis is selected.
   bool StartRecording();
   void StopRecording();
   bool Recording() const { return recorder_.Running(); }
+  // Stops a recording whose axis is no longer the document's current axis; its samples and
+  // figures stay on screen, and the next Record reads the axis that is current then.
+  void FollowCurrentAxis();
   // "Start with next move".
   void SetArmed(bool armed);
   // Pause stops the view from following the newest samples; recording goes on.
@@ -95,13 +114,21 @@ class TrendDock : public QDockWidget {
   // Moves ended since the recording started.
   int MovesEnded() const { return movesEnded_; }
   trend::Recorder& Rec() { return recorder_; }
+  // The axis the recording reads, or read last.
+  const trend::RecordTarget& Recorded() const { return target_; }
   // Seconds from the start of the recording on the plot's time axis.
   double Origin() const { return t0_; }
 
   ChooseFile chooseFile;
 
+ protected:
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   void BuildUi();
+  // Remembers where the recorder's own window is, while it is shown.
+  void RememberPlace();
   void OnMark(const trend::MoveMark& mark);
   void ReloadPlot();
   void UpdateStatus();

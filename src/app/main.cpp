@@ -4,7 +4,8 @@
 // --screenshot FILE logs in (--login), selects the axis named by --select, switches the
 // language (--language de|en|zh), waits --wait ms for the display ticks and saves the window.
 // --trend opens the trend recorder and records the selected axis; each --trend-kp K then sets
-// LagKp to K and moves the axis to --trend-to at --trend-velocity and back, before the wait.
+// LagKp to K and moves the axis to --trend-to at --trend-velocity and back, before the wait; the
+// screenshot is then of the recorder's own window.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLocale>
@@ -121,9 +122,12 @@ int main(int argc, char** argv) {
     int ms = parser.value(wait).toInt(&ok);
     if (!ok || ms < 0) ms = 1500;
     const QString file = parser.value(screenshot);
-    auto shoot = [&frame, file, ms] {
-      QTimer::singleShot(ms, &frame, [&frame, file] {
-        const bool saved = frame.grab().save(file, "PNG");
+    // The trend recorder in its own window is the picture itself.
+    QWidget* shown = &frame;
+    if (parser.isSet(trend) && frame.Trend()->isFloating()) shown = frame.Trend();
+    auto shoot = [&frame, shown, file, ms] {
+      QTimer::singleShot(ms, &frame, [shown, file] {
+        const bool saved = shown->grab().save(file, "PNG");
         QApplication::exit(saved ? 0 : 1);
       });
     };

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QStyle>
 #include <QTabBar>
 #include <QTreeWidget>
 
@@ -61,10 +62,23 @@ void SetCaption(QWidget* w, const QString& text) {
   }
 }
 
+// A shown value too long for its field (a step or state name) shows its beginning, with the
+// whole text in the field's tooltip.
+void ShowBeginning(QLineEdit& edit) {
+  const int frame = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &edit);
+  // The line edit keeps 2 pixels between its frame and the text.
+  const int room = edit.width() - 2 * (frame + 2);
+  const bool cut = edit.fontMetrics().horizontalAdvance(edit.text()) > room;
+  edit.setToolTip(cut ? edit.text() : QString());
+  edit.setCursorPosition(0);
+}
+
 // Writes a value into its control; an unchanged text is left alone.
 void SetValueText(QWidget* w, const QString& text) {
   if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-    if (edit->text() != text) edit->setText(text);
+    if (edit->text() == text) return;
+    edit->setText(text);
+    if (edit->isReadOnly()) ShowBeginning(*edit);
   } else if (auto* label = qobject_cast<QLabel*>(w)) {
     if (label->text() != text) label->setText(text);
   } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
@@ -433,8 +447,9 @@ void CAxtuneView::ShowCurrentPageNow() {
 }
 
 void CAxtuneView::KeyCommand(bool down, int key) {
+  // Jog, start, stop and reset change no parameter: the parameter pages are not rewritten, so
+  // that a value being typed stays.
   RunExclusive([&] { panel_.KeyCommand(nCurrentPage, down, key); });
-  bRedisplay = true;
 }
 
 }  // namespace pages

@@ -49,11 +49,19 @@ Rig::Rig(bool failOpen, uint16_t language) : strings(language) {
   direct->Register(kRemote, remote->Ctrl());
   oxa = std::make_unique<CountingOxa>(*direct);
   oxa->failOpen = failOpen;
+  settings = std::make_unique<QSettings>(settingsDir.filePath(QStringLiteral("axtune.ini")),
+                                         QSettings::IniFormat);
+  frame = std::make_unique<CMainFrame>(*oxa, strings, Hooks());
+  // Tests drive the timer themselves.
+  frame->Timer().stop();
+}
 
+FrameHooks Rig::Hooks() {
   FrameHooks hooks;
   hooks.ui = &ui;
   hooks.openParameterFile = [this] {
     ++fileDialogs;
+    if (whileFileDialog) whileFileDialog();
     return nextFile;
   };
   hooks.chooseTarget = [this](const std::vector<axlink::TargetEntry>& entries) {
@@ -63,9 +71,9 @@ Rig::Rig(bool failOpen, uint16_t language) : strings(language) {
   };
   hooks.journalDir = journalDir.path().toStdString();
   hooks.chooseJournalExport = [this] { return journalExport; };
-  frame = std::make_unique<CMainFrame>(*oxa, strings, hooks);
-  // Tests drive the timer themselves.
-  frame->Timer().stop();
+  hooks.settings = settings.get();
+  hooks.recorderOxa = [this] { return std::make_unique<SilentRecorderOxa>(recorderRequests); };
+  return hooks;
 }
 
 Rig::~Rig() {

@@ -2,14 +2,17 @@
 // CV3 server, and a remote one that the route table names. Dialogs are replaced by hooks.
 #pragma once
 
+#include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/MainFrame.h"
+#include "common/FakeOxa.h"
 #include "i18n/StringTable.h"
 #include "link/DocUi.h"
 #include "oxa/OxaDirect.h"
@@ -55,6 +58,29 @@ class CountingOxa final : public oxa::IOxa {
   oxa::IOxa& inner_;
 };
 
+// The trend recorder's port, on the recorder's thread: counts the requests and answers none.
+class SilentRecorderOxa final : public fakeoxa::ScriptBase {
+ public:
+  explicit SilentRecorderOxa(std::atomic<int>& requests) : requests_(requests) {}
+  int32_t OxaSyncReadReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t, void*) override {
+    return Refused();
+  }
+  int32_t OxaSyncWriteReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t, const void*) override {
+    return Refused();
+  }
+  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr*, uint32_t, uint32_t, uint32_t, void*, uint32_t,
+                              const void*) override {
+    return Refused();
+  }
+
+ private:
+  int32_t Refused() {
+    ++requests_;
+    return oxa::kErrTimeout;
+  }
+  std::atomic<int>& requests_;
+};
+
 class RecordingUi final : public axlink::IDocUi {
  public:
   std::vector<std::string> boxes;
@@ -80,10 +106,16 @@ struct Rig {
   // What the hooks answer and saw.
   QString nextFile;
   int fileDialogs = 0;
+  std::function<void()> whileFileDialog;  // runs while the open-file dialog is "open"
   int targetChoice = -1;
   std::vector<std::string> targetNames;
-  QTemporaryDir journalDir;  // the window journals here
-  QString journalExport;     // the CSV file File > Journal exports to
+  QTemporaryDir journalDir;   // the window journals here
+  QString journalExport;      // the CSV file File > Journal exports to
+  QTemporaryDir settingsDir;  // the window's settings are kept here
+  std::unique_ptr<QSettings> settings;
+  std::atomic<int> recorderRequests{0};  // what the trend recorder asked
+  // A frame as the window makes one, with the hooks above.
+  FrameHooks Hooks();
   std::unique_ptr<CMainFrame> frame;
 };
 

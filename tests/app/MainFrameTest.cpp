@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -16,6 +18,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
+#include <QTimer>
 #include <QTreeWidget>
 #include <fstream>
 
@@ -284,6 +287,13 @@ TEST(MainFrameTest, MenusPerLanguageAndSwitchingChangesCaptionsAtOnce) {
   EXPECT_FALSE(f.Action(kCmdStatusBar)->isChecked());
   f.Action(kCmdStatusBar)->trigger();
   EXPECT_FALSE(f.statusBar()->isHidden());
+
+  // The menus of the languages left behind are gone.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  const qsizetype menus = f.menuBar()->findChildren<QMenu*>().size();
+  for (const int command : {kCmdGerman, kCmdEnglish, kCmdGerman}) f.OnCommand(command);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(f.menuBar()->findChildren<QMenu*>().size(), menus);
 }
 
 TEST(MainFrameTest, TreeAndOverviewSelectionAndTheDisplayTick) {
@@ -401,6 +411,48 @@ TEST(MainFrameTest, TheHelpMenuShowsTheUserGuideWithItsScreenshots) {
   f.Action(kCmdUserGuide)->trigger();
   EXPECT_EQ(CGuideWindow::Of(&f), guide);
   EXPECT_TRUE(guide->isVisible());
+}
+
+// The About box, the journal and the open-file dialog leave the link alone: the display tick goes
+// on behind them. A command that talks to the controller still holds it off while its box is open.
+TEST(MainFrameTest, LiveValuesMoveOnBehindDialogsThatLeaveTheLinkAlone) {
+  Rig r;
+  CMainFrame& f = *r.frame;
+  f.OnCommand(kCmdLogin);
+  f.LeftView()->setCurrentItem(f.LeftView()->FindItem(10003));
+  f.PageView()->setCurrentIndex(pages::kPageOnline);
+  auto* actualPos = qobject_cast<QLineEdit*>(
+      f.PageView()->ValueControl(pages::kPageOnline, pages::layout::ValueId::ActualPos));
+  ASSERT_NE(actualPos, nullptr);
+  std::string shownWhileOpen;
+  auto tick = [&] {
+    actualPos->clear();
+    for (int i = 0; i < pages::kTicksPerRefresh; ++i) f.OnTimer();
+    shownWhileOpen = actualPos->text().toStdString();
+  };
+
+  r.direct->Unregister(kLocal);
+  r.ui.whileOpen = tick;
+  f.OnCommand(kCmdLogLevelActivity);
+  ASSERT_EQ(r.ui.boxes.size(), 1u);
+  EXPECT_EQ(shownWhileOpen, "");
+  r.direct->Register(kLocal, r.local->Ctrl());
+
+  r.whileFileDialog = tick;
+  for (const int command : {kCmdAbout, kCmdJournal, kCmdOfflineFileMode}) {
+    shownWhileOpen.clear();
+    if (command != kCmdOfflineFileMode) {
+      QTimer::singleShot(0, &f, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr) return;
+        tick();
+        dialog->close();
+      });
+    }
+    f.OnCommand(command);
+    EXPECT_THAT(shownWhileOpen, ::testing::MatchesRegex("-?[0-9]+\\.[0-9]{6}")) << command;
+  }
+  EXPECT_EQ(r.ui.boxes.size(), 1u);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <fstream>
+#include <functional>
 
 #include "AppRig.h"
 #include "app/MenuIds.h"
@@ -173,6 +174,37 @@ TEST_F(PageEntryTest, JogButtonsAndThePanelBoxes) {
     EXPECT_EQ(sent.back().offset, offset);
   }
   EXPECT_EQ(sent.size(), 4u);
+}
+
+// A command that changes no parameter leaves a half-typed value alone: by key, by a jog button
+// under the mouse (which posts its key) or by a button of the command row.
+TEST_F(PageEntryTest, CommandsThatChangeNoParameterKeepTheTypedText) {
+  Show(kGlobal);
+  QLineEdit* acceleration = Edit(view().ParamControl(kGlobal, 12));
+  const std::pair<const char*, std::function<void()>> commands[] = {
+      {"F3",
+       [this] {
+         Key(QEvent::KeyPress, Qt::Key_F3);
+         Key(QEvent::KeyRelease, Qt::Key_F3);
+       }},
+      {"F6", [this] { Key(QEvent::KeyPress, Qt::Key_F6); }},
+      {"F8", [this] { Key(QEvent::KeyPress, Qt::Key_F8); }},
+      {">>",
+       [this] {
+         Mouse(true, 510);
+         Mouse(false, 510);
+       }},
+      {"Home", [this] { view().Button(505)->click(); }},
+  };
+  for (const auto& [name, command] : commands) {
+    acceleration->setText(QStringLiteral("12,"));
+    command();
+    for (int i = 0; i < 2 * pages::kTicksPerRefresh; ++i) frame().OnTimer();
+    EXPECT_EQ(acceleration->text().toStdString(), "12,") << name;
+    EXPECT_FALSE(sent.empty()) << name;
+    sent.clear();
+  }
+  EXPECT_TRUE(rig.ui.boxes.empty());
 }
 
 TEST_F(PageEntryTest, TheFileModeShowsTheFileAndSendsNothing) {

@@ -9,7 +9,9 @@
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -19,6 +21,7 @@
 #include "app/TrendDock.h"
 #include "common/ForwardingOxa.h"
 #include "common/GateClock.h"
+#include "files/ParamFile.h"
 #include "i18n/StringTable.h"
 #include "link/Select.h"
 #include "sim/Motion.h"
@@ -67,15 +70,20 @@ struct DockRig {
     docOxa = std::make_unique<LockedOxa>(*plant, mutex);
     docOxa->OxaPortOpen();
     doc = std::make_unique<CAxtuneDoc>(*docOxa, ui, strings);
+    EXPECT_TRUE(doc->SelectAxis(Axis(1), model::kPageAll));
+    dock = NewDock();
+  }
+
+  // Axis `number` of the server at kPort.
+  axlink::AxisTarget Axis(uint16_t number) const {
     const sim::AxisServer* server = plant->Server(kPort);
     axlink::AxisTarget target;
     target.addr = {kLocal, kPort};
-    target.number = 1;
+    target.number = number;
     model::RecordVersionTable table{};
     for (size_t w = 0; w < table.size(); ++w) table[w] = server->RecordVersion(w).value_or(-1);
     target.versions.Store(server->Lib(), table);
-    EXPECT_TRUE(doc->SelectAxis(target, model::kPageAll));
-    dock = NewDock();
+    return target;
   }
   ~DockRig() {
     gate.Open();
@@ -244,6 +252,125 @@ TEST(TrendDockTest, TheViewMenuOpensTheRecorderInEveryLanguage) {
       EXPECT_TRUE(text && !text->empty()) << c.name << " " << language;
     }
   }
+}
+
+TEST(TrendDockTest, ARecordingEndsWhenAnotherAxisIsSelectedAndKeepsWhatItShows) {
+  DockRig r;
+  TrendDock& dock = *r.dock;
+  dock.SetRate(100);
+  dock.SetTestMove(300, 200);
+  ASSERT_TRUE(dock.StartRecording());
+  r.gate.WaitForFirstWait();
+  r.Run(20);
+  ASSERT_EQ(dock.StartTestMove(), oxa::kOk);
+  for (int i = 0; i < 100 && dock.FigureTable()->columnCount() == 0; ++i) r.Run(10);
+  ASSERT_EQ(dock.FigureTable()->columnCount(), 1);
+  const int samples = dock.Plot()->graph(0)->dataCount();
+
+  r.gate.Open();  // the sampler goes on without waiting for the test
+  ASSERT_TRUE(r.doc->SelectAxis(r.Axis(2), model::kPageAll));
+  dock.Poll();  // as the dock's timer does
+  EXPECT_FALSE(dock.Recording());
+  EXPECT_GE(dock.Plot()->graph(0)->dataCount(), samples);
+  EXPECT_EQ(dock.FigureTable()->columnCount(), 1);
+  EXPECT_TRUE(dock.StatusLine()->text().contains(QStringLiteral("no longer selected")));
+
+  ASSERT_TRUE(dock.StartRecording());
+  EXPECT_EQ(dock.Recorded().axis, 2);
+  EXPECT_EQ(dock.FigureTable()->columnCount(), 0);
+}
+
+// Logout, a target change and the file mode begin with a logout: the recording ends at once,
+// and nothing more is asked of a controller.
+TEST(TrendDockTest, TheWindowEndsTheRecordingWhenItsAxisGoes) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("axis.dat"));
+  const std::vector<uint8_t> bytes =
+      files::EncodeParameterFile(model::ParamRecord{}, model::LinRecord{});
+  std::ofstream(QFile::encodeName(file).toStdString(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  const std::pair<const char*, std::function<void(apptest::Rig&)>> changes[] = {
+      {"logout", [](apptest::Rig& r) { r.frame->OnCommand(kCmdLogout); }},
+      {"target",
+       [](apptest::Rig& r) {
+         r.targetChoice = 1;  // "Remote_press"
+         r.frame->OnCommand(kCmdTarget);
+       }},
+      {"file mode",
+       [&file](apptest::Rig& r) {
+         r.nextFile = file;
+         r.frame->OnCommand(kCmdOfflineFileMode);
+       }},
+  };
+  for (const auto& [name, change] : changes) {
+    apptest::Rig r;
+    CMainFrame& f = *r.frame;
+    f.OnCommand(kCmdLogin);
+    f.LeftView()->setCurrentItem(f.LeftView()->FindItem(10003));
+    ASSERT_TRUE(f.Trend()->StartRecording()) << name;
+    change(r);
+    EXPECT_FALSE(f.Trend()->Recording()) << name;
+    const int asked = r.recorderRequests;
+    for (int i = 0; i < 2 * pages::kTicksPerRefresh; ++i) f.OnTimer();
+    f.Trend()->Poll();
+    EXPECT_EQ(r.recorderRequests, asked) << name;
+  }
+}
+
+TEST(TrendDockTest, ItsOwnWindowStandsBesideTheMainWindowWhereThereIsRoom) {
+  const QRect screen(0, 0, 1920, 1040);
+  const QSize size(TrendDock::kFirstWidth, TrendDock::kFirstHeight);
+  const struct {
+    QRect main;
+    QRect placed;
+  } cases[] = {
+      {{0, 0, 600, 700}, {600, 0, 1280, 760}},         // right of it
+      {{1300, 100, 600, 700}, {20, 100, 1280, 760}},   // left of it
+      {{200, 500, 1500, 540}, {640, 280, 1280, 760}},  // no room: at the screen's right edge
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TrendDock::PlaceBeside(c.main, screen, size), c.placed) << c.main.x();
+  }
+  EXPECT_EQ(TrendDock::PlaceBeside({0, 0, 800, 600}, {0, 0, 800, 600}, size),
+            QRect(0, 0, 800, 600));
+}
+
+// The recorder opens in a window of its own, so that the pages keep their size; it opens where
+// the user left it, docked or not, also in the next session.
+TEST(TrendDockTest, TheRecorderOpensWhereTheUserLeftIt) {
+  apptest::Rig r;
+  CMainFrame& f = *r.frame;
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  const QSize pages = f.PageView()->size();
+  f.OnCommand(kCmdTrendRecorder);
+  TrendDock& dock = *f.Trend();
+  EXPECT_TRUE(dock.isFloating());
+  EXPECT_TRUE(dock.isVisible());
+  EXPECT_EQ(f.PageView()->size(), pages);
+
+  const QRect moved(40, 30, 900, 500);
+  dock.setGeometry(moved);
+  f.OnCommand(kCmdTrendRecorder);
+  EXPECT_TRUE(dock.isHidden());
+  f.OnCommand(kCmdTrendRecorder);
+  EXPECT_EQ(dock.geometry(), moved);
+  {
+    CMainFrame next(*r.oxa, r.strings, r.Hooks());
+    next.show();
+    next.OnCommand(kCmdTrendRecorder);
+    EXPECT_TRUE(next.Trend()->isFloating());
+    EXPECT_EQ(next.Trend()->geometry(), moved);
+  }
+
+  dock.setFloating(false);
+  EXPECT_EQ(f.dockWidgetArea(&dock), Qt::BottomDockWidgetArea);
+  CMainFrame next(*r.oxa, r.strings, r.Hooks());
+  next.show();
+  next.OnCommand(kCmdTrendRecorder);
+  EXPECT_FALSE(next.Trend()->isFloating());
+  EXPECT_TRUE(next.Trend()->isVisible());
 }
 
 }  // namespace

@@ -120,6 +120,32 @@ TEST(DisplayTick, OnlinePagesEveryTickTheMessageBoxOnARedraw) {
   EXPECT_EQ(r.Text(0, ValueId::MessageLines), std::string(18, '\n'));  // lines 1 to 19
 }
 
+// A step or state name longer than its field shows its beginning and the whole name in the
+// field's tooltip; one that fits has no tooltip.
+TEST(DisplayTick, NamesTooLongForTheirFieldShowTheirBeginning) {
+  Rig r;
+  r.view.setCurrentIndex(2);
+  const struct {
+    int16_t step, state;
+    const char* stepName;
+    const char* stateName;
+  } cases[] = {
+      {9000, 3, "iCvHydStateEmergencyBreak", "McState_Synchronizedmotion"},
+      {0, 6, "", ""},  // "iCvHydStateIdle" and "McState_Homing" fit: the tooltips go
+  };
+  for (const auto& c : cases) {
+    r.doc.runtime.CurrentStep = c.step;
+    r.doc.axisRef.AxisStateCode = c.state;
+    r.Tick(false);
+    for (const auto& [id, tip] :
+         {std::pair{ValueId::CurrentStep, c.stepName}, {ValueId::CurrentState, c.stateName}}) {
+      const auto* field = static_cast<QLineEdit*>(r.view.ValueControl(2, id));
+      EXPECT_EQ(field->toolTip().toStdString(), tip) << c.step;
+      EXPECT_EQ(field->cursorPosition(), 0) << field->text().toStdString();
+    }
+  }
+}
+
 // The chart of a table rising from (-1, -1) to (1, 1) over a view 1001 pixels wide on a screen
 // 768 high: centre (500, 324), scales 450 and 234.
 TEST(Chart, AxesGridAndMarksInTheirColours) {

@@ -104,6 +104,19 @@ TEST(PageView, EveryControlIsPlacedOnceInDesignUnitsOfTheScreen) {
   EXPECT_EQ(r.view.ParamControl(3, 8)->geometry(), edit);
 }
 
+// Every control shows a value or a caption: none may be left without room for it, on the small
+// screen or the large one (a text row without a height of its own is 36 units high).
+TEST(PageView, EveryControlHasRoomForWhatItShows) {
+  for (int screen : {768, 1080}) {
+    Rig r(screen);
+    for (const pages::PageControl& c : r.view.Controls()) {
+      EXPECT_TRUE(c.widget->width() > 0 && c.widget->height() > 0)
+          << "page " << c.page << " control at " << c.def->x << "," << c.def->y << " on " << screen
+          << ": " << c.widget->width() << "x" << c.widget->height();
+    }
+  }
+}
+
 TEST(PageView, FrameRowsAndCaptionsFollowThePage) {
   Rig r;
   QWidget* destination = r.view.ValueControl(kFrame, ValueId::Destination);

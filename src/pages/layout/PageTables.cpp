@@ -24,13 +24,16 @@ constexpr Bind V(ValueId id, uint32_t bit = 0) {
   return Bind{Src::Value, static_cast<uint16_t>(id), bit};
 }
 
+// A text is this high unless its row gives a height.
+constexpr int16_t kTextHeight = 36;
+
 constexpr Control Label(uint32_t text, int x, int y, int w, Show show = Show::Always) {
   Control c;
   c.kind = Kind::Text;
   c.x = U(x);
   c.y = U(y);
   c.w = U(w);
-  c.h = 36;
+  c.h = kTextHeight;
   c.text = text;
   c.show = show;
   return c;
@@ -43,6 +46,7 @@ constexpr Control Value(Kind kind, int x, int y, int w, Bind bind, Fmt fmt,
   c.x = U(x);
   c.y = U(y);
   c.w = U(w);
+  if (kind == Kind::Text) c.h = kTextHeight;
   c.bind = bind;
   c.fmt = fmt;
   c.show = show;
