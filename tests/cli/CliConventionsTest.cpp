@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -188,7 +189,9 @@ TEST_F(CliConventionsTest, ARefusedJogIsAFailedCommand) {
   EXPECT_EQ(journal[0]["result"], 0x4356);
 }
 
-TEST_F(CliConventionsTest, ASignalDuringAJogStopsTheAxisWithinItsStopRamp) {
+// A jog, a move that waits, and a recording's move, each ended by a signal after 0.2 s: the axis
+// stands within its stop ramp, and the journal holds the move and the stop with their results.
+TEST_F(CliConventionsTest, ASignalStopsTheAxisWithinItsStopRamp) {
   const auto params = testcli::RunCli({"--sim-config", kDemo, "read", "--port", "851", "--axis",
                                        "1", "--records", "param,runtime"})
                           .json;
@@ -197,41 +200,72 @@ TEST_F(CliConventionsTest, ASignalDuringAJogStopsTheAxisWithinItsStopRamp) {
   const double start = params["RuntimeRecord"]["ActualPos"].get<double>();
   ASSERT_GT(jog, 0);
   ASSERT_GT(deceleration, 0);
+  const std::string csv = dir_.Path() + "/record.csv";
 
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    SCOPED_TRACE(signal);
+  struct Case {
+    int signal;
+    const char* name;
+    std::vector<std::string> args;
+    int mode;         // of the move journaled
+    double velocity;  // the highest the move reaches
+  };
+  const Case cases[] = {
+      {SIGINT,
+       "SIGINT",
+       {"jog", "--port", "851", "--axis", "1", "--direction", "pos", "--duration", "5000"},
+       3,
+       jog},
+      {SIGTERM,
+       "SIGTERM",
+       {"move", "--port", "851", "--axis", "1", "--position", "400", "--velocity", "50", "--wait"},
+       1,
+       50},
+      {SIGHUP,
+       "SIGHUP",
+       {"record", "--port", "851", "--axis", "1", "--rate", "100", "--csv", csv, "--move-to", "400",
+        "--velocity", "50"},
+       1,
+       50},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
     std::filesystem::remove_all(dir_.Path() + "/axtune");
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), {"--sim-config", kDemo});
+    // The recording starts its move after 0.2 s of samples.
+    const double at = c.args[0] == "record" ? 0.4 : 0.2;
     bool raised = false;
-    const testcli::CliRun r =
-        testcli::RunCliWaiting({"--sim-config", kDemo, "jog", "--port", "851", "--axis", "1",
-                                "--direction", "pos", "--duration", "5000"},
-                               [&](double waited) {
-                                 if (waited >= 0.2 && !raised) {
-                                   raised = true;
-                                   std::raise(signal);
-                                 }
-                               });
-    EXPECT_EQ(r.code, cli::kExitInterrupted);
+    const testcli::CliRun r = testcli::RunCliWaiting(args, [&](double waited) {
+      if (waited >= at && !raised) {
+        raised = true;
+        std::raise(c.signal);
+      }
+    });
+    EXPECT_EQ(r.code, cli::kExitInterrupted) << r.err;
     EXPECT_EQ(r.json["ok"], false);
-    EXPECT_EQ(r.json["stopResult"], 0);
-    EXPECT_TRUE(r.json["standing"].get<bool>());
-    EXPECT_GE(r.json["jogMs"].get<int>(), 200);
-    EXPECT_LT(r.json["jogMs"].get<int>(), 250);
-    // At most 0.25 s at the jog speed, then no further than its stop ramp takes it.
-    const double travel = r.json["ActualPos"].get<double>() - start;
+    EXPECT_EQ(r.json["interrupted"], c.name);
+    const auto& stop = c.args[0] == "record" ? r.json["move"] : r.json;
+    EXPECT_EQ(stop["stopResult"], 0);
+    EXPECT_TRUE(stop["standing"].get<bool>());
+    // At most 0.25 s at the move's velocity, then no further than its stop ramp takes it.
+    const double travel = stop["ActualPos"].get<double>() - start;
     EXPECT_GT(travel, 0.0);
-    EXPECT_LE(travel, jog * 0.25 + jog * jog / (2 * deceleration) + 0.01);
+    EXPECT_LE(travel, c.velocity * 0.25 + c.velocity * c.velocity / (2 * deceleration) + 0.01);
     ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
-    EXPECT_NE(r.err.find("the axis was stopped"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("interrupted by"), std::string::npos) << r.err;
 
     const auto journal = Journal();
     ASSERT_EQ(journal.size(), 2u);
     EXPECT_EQ(journal[0]["op"], "Move");
-    EXPECT_EQ(journal[0]["args"]["mode"], 3);
+    EXPECT_EQ(journal[0]["args"]["mode"], c.mode);
     EXPECT_EQ(journal[0]["result"], 0);
     EXPECT_EQ(journal[1]["op"], "StopAxis");
     EXPECT_EQ(journal[1]["result"], 0);
   }
+  // The recording wrote the samples it had taken.
+  std::ifstream in(csv);
+  const auto rows = Lines(std::string(std::istreambuf_iterator<char>(in), {}));
+  EXPECT_GE(rows.size(), 40u);
 }
 
 }  // namespace
