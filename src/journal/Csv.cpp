@@ -56,7 +56,7 @@ std::string ArgsText(const Entry& e) {
   std::string text;
   for (const auto& [name, value] : e.args) {
     if (!text.empty()) text += ' ';
-    text += name + "=" + FormatNumber(value);
+    text += name + "=" + FormatArg(value);
   }
   return text;
 }

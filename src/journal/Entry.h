@@ -49,7 +49,7 @@ struct Entry {
   std::string axisName;  // UTF-8
   std::string op;        // one of the kOp names
   std::vector<Change> changes;
-  // Arguments of a command: "mode", "position", "velocity".
+  // Arguments of a command: "mode", "position", "velocity"; as sent, NaN and inf included.
   std::vector<std::pair<std::string, double>> args;
   // The Oxa result; none when none was recorded (the program ended during the request).
   std::optional<int32_t> result;

@@ -167,8 +167,14 @@ std::optional<Entry> ParseEntry(const Json& j) {
   if (const auto it = j.find("args"); it != j.end()) {
     if (!it->is_object() || it->size() > kMaxArgs) return std::nullopt;
     for (const auto& [key, value] : it->items()) {
-      if (!value.is_number()) return std::nullopt;
-      e.args.emplace_back(key, value.get<double>());
+      if (value.is_number()) {
+        e.args.emplace_back(key, value.get<double>());
+        continue;
+      }
+      const auto nonFinite =
+          value.is_string() ? ParseNonFiniteArg(value.get<std::string>()) : std::nullopt;
+      if (!nonFinite) return std::nullopt;
+      e.args.emplace_back(key, *nonFinite);
     }
   }
   return e;
@@ -181,6 +187,21 @@ std::string FormatNumber(double v) {
   std::array<char, 32> buf{};
   const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v);
   return std::string(buf.data(), r.ptr);
+}
+
+std::string FormatArg(double v) {
+  if (std::isnan(v)) return "nan";
+  if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
+  // "-0" would read back as the integer 0.
+  if (v == 0 && std::signbit(v)) return "-0.0";
+  return FormatNumber(v);
+}
+
+std::optional<double> ParseNonFiniteArg(std::string_view text) {
+  if (text == "nan") return std::numeric_limits<double>::quiet_NaN();
+  if (text == "inf") return std::numeric_limits<double>::infinity();
+  if (text == "-inf") return -std::numeric_limits<double>::infinity();
+  return std::nullopt;
 }
 
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -359,7 +380,14 @@ void EncodeEntryLine(const Entry& e, std::string& out) {
     if (i) out += ',';
     PutString(out, e.args[i].first);
     out += ':';
-    PutNumber(out, e.args[i].second);
+    const double v = e.args[i].second;
+    if (std::isfinite(v)) {
+      out += FormatArg(v);
+    } else {
+      out += '"';
+      out += FormatArg(v);
+      out += '"';
+    }
   }
   out += "}}\n";
 }

@@ -7,8 +7,9 @@
 //    "changes":[{"no":1900,"name":"JogFast","before":50,"value":60}],"args":{}}
 //   {"id":"5f3a9c01-7","result":0}
 //
-// Numbers that are not finite are written as null. Text that is not valid UTF-8 is taken as
-// Latin-1.
+// Values of changes that are not finite are written as null. Arguments keep what was sent:
+// one that is not finite is written as the string "nan", "inf" or "-inf" and read back as that
+// value. Text that is not valid UTF-8 is taken as Latin-1.
 #pragma once
 
 #include <cstdint>
@@ -55,5 +56,10 @@ void CivilFromDays(int64_t days, int64_t& y, unsigned& m, unsigned& d);
 
 // A number as the journal writes it: the shortest text that reads back to the same double.
 std::string FormatNumber(double v);
+// An argument's value: FormatNumber ("-0.0" for a negative zero), or "nan", "inf", "-inf" for one
+// that is not finite.
+std::string FormatArg(double v);
+// The value of an argument's string: "nan", "inf" or "-inf"; none for any other text.
+std::optional<double> ParseNonFiniteArg(std::string_view text);
 
 }  // namespace journal

@@ -123,7 +123,8 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
 
   // Jogging by function key: -2 fast negative (F1), -1 slow negative (F2), 1 slow positive (F3),
   // 2 fast positive (F4). Sends the move (nothing while stopped) and remembers the state.
-  void StartJog(int32_t jogState);
+  // Returns the move's result (0 for a state outside -2 to 2, which sends nothing).
+  int32_t StartJog(int32_t jogState);
   // Key release: one stop when a jog is running; the state becomes 0.
   void ReleaseJog();
 

@@ -189,11 +189,13 @@ int32_t CAxtuneDoc::WriteParamRecordToAxis() {
       });
 }
 
-void CAxtuneDoc::StartJog(int32_t jogState) {
-  if (jogState == 0 || jogState < -2 || jogState > 2) return;
+int32_t CAxtuneDoc::StartJog(int32_t jogState) {
+  if (jogState == 0 || jogState < -2 || jogState > 2) return oxa::kOk;
   const double velocity = std::abs(jogState) == 2 ? params.JogFast : params.JogSlow;
-  Move(jogState < 0 ? axlink::kMoveJogNegative : axlink::kMoveJogPositive, 0.0, velocity);
+  const int32_t result =
+      Move(jogState < 0 ? axlink::kMoveJogNegative : axlink::kMoveJogPositive, 0.0, velocity);
   nJogState = jogState;
+  return result;
 }
 
 void CAxtuneDoc::ReleaseJog() {

@@ -31,6 +31,7 @@ struct Connection {
   uint16_t port;
   tcp::socket socket;
   SteadyTime unreachableUntil{};  // by the injected clock
+  std::string failure;            // why the last request failed in the transport; empty: it did not
   std::vector<uint8_t> out;
   std::vector<uint8_t> in;
 };
@@ -63,6 +64,13 @@ bool WaitReady(tcp::socket& socket, short events, SteadyTime deadline) {
   }
 }
 
+// An error code's message, starting in lower case: "connection refused".
+std::string Cause(const asio::error_code& ec) {
+  std::string text = ec.message();
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] + 32);
+  return text;
+}
+
 }  // namespace
 
 struct OxaTcpClient::Impl {
@@ -76,8 +84,9 @@ struct OxaTcpClient::Impl {
   Connection* Find(const NetId& netId) const;
   bool Wait(const bool& done, SteadyTime deadline);
   void Abort(Connection& c);
-  int32_t Fail(Connection& c, int32_t result) {
+  int32_t Fail(Connection& c, int32_t result, std::string why) {
     Abort(c);
+    c.failure = std::move(why);
     return result;
   }
   bool StillOpen(Connection& c);
@@ -139,10 +148,12 @@ bool OxaTcpClient::Impl::StillOpen(Connection& c) {
 }
 
 int32_t OxaTcpClient::Impl::Connect(Connection& c, SteadyTime deadline) {
+  // Within the window the failure that opened it still stands.
   if (clock() < c.unreachableUntil) return kErrNoResponse;
-  auto unreachable = [&](int32_t result) {
+  auto unreachable = [&](int32_t result, std::string why) {
     Abort(c);
     c.unreachableUntil = clock() + kUnreachableWindow;
+    c.failure = std::move(why);
     return result;
   };
   std::vector<tcp::endpoint> endpoints;
@@ -161,9 +172,9 @@ int32_t OxaTcpClient::Impl::Connect(Connection& c, SteadyTime deadline) {
                             });
     if (!Wait(lookup->done, deadline)) {
       resolver->cancel();
-      return unreachable(kErrTimeout);
+      return unreachable(kErrTimeout, "name lookup timed out");
     }
-    if (lookup->ec) return unreachable(kErrNoResponse);
+    if (lookup->ec) return unreachable(kErrNoResponse, Cause(lookup->ec));
     for (const auto& r : lookup->results) endpoints.push_back(r.endpoint());
   }
   Step step;
@@ -172,8 +183,8 @@ int32_t OxaTcpClient::Impl::Connect(Connection& c, SteadyTime deadline) {
                         step.ec = e;
                         step.done = true;
                       });
-  if (!Wait(step.done, deadline)) return unreachable(kErrTimeout);
-  if (step.ec) return unreachable(kErrNoResponse);
+  if (!Wait(step.done, deadline)) return unreachable(kErrTimeout, "connect timed out");
+  if (step.ec) return unreachable(kErrNoResponse, Cause(step.ec));
   c.socket.set_option(tcp::no_delay(true), ec);
   c.socket.non_blocking(true, ec);
   return kOk;
@@ -188,9 +199,9 @@ int32_t OxaTcpClient::Impl::Exchange(Connection& c, SteadyTime deadline, Command
     asio::error_code ec;
     sent += c.socket.send(asio::buffer(c.out.data() + sent, c.out.size() - sent), 0, ec);
     if (ec == asio::error::would_block) {
-      if (!WaitReady(c.socket, POLLOUT, deadline)) return Fail(c, kErrTimeout);
+      if (!WaitReady(c.socket, POLLOUT, deadline)) return Fail(c, kErrTimeout, "send timed out");
     } else if (ec) {
-      return Fail(c, kErrNoResponse);
+      return Fail(c, kErrNoResponse, Cause(ec));
     }
   }
 
@@ -206,13 +217,18 @@ int32_t OxaTcpClient::Impl::Exchange(Connection& c, SteadyTime deadline, Command
     scan =
         wire::ScanAnswer(std::span<const uint8_t>(c.in.data(), have), id, command, header, answer);
     if (scan.status == wire::Scan::Complete) break;
-    if (scan.status == wire::Scan::Bad) return Fail(c, kErrNoResponse);
+    if (scan.status == wire::Scan::Bad) return Fail(c, kErrNoResponse, "answer not understood");
     if (c.in.size() < scan.size) c.in.resize(std::min(scan.size, have + kGrowStep));
-    if (!WaitReady(c.socket, POLLIN, deadline)) return Fail(c, kErrTimeout);
+    if (!WaitReady(c.socket, POLLIN, deadline)) {
+      return Fail(c, kErrTimeout, "no answer in time");
+    }
     asio::error_code ec;
     have += c.socket.receive(asio::buffer(c.in.data() + have, c.in.size() - have), 0, ec);
-    if (ec && ec != asio::error::would_block) return Fail(c, kErrNoResponse);
+    if (ec && ec != asio::error::would_block) {
+      return Fail(c, kErrNoResponse, ec == asio::error::eof ? "closed by the peer" : Cause(ec));
+    }
   }
+  c.failure.clear();
   int32_t result = answer.result;
   if (result == kOk) {
     if (answer.data.size() != readLength) {
@@ -309,6 +325,15 @@ int32_t OxaTcpClient::OxaPortClose() {
 
 const std::vector<RouteWarning>& OxaTcpClient::RouteWarnings() const {
   return impl_->table.warnings;
+}
+
+std::optional<OxaTcpClient::TransportFailure> OxaTcpClient::LastTransportFailure(
+    const NetId& netId) const {
+  const Connection* c = impl_->Find(netId);
+  if (c == nullptr || c->failure.empty()) return std::nullopt;
+  const bool v6 = c->host.find(':') != std::string::npos;
+  return TransportFailure{(v6 ? "[" + c->host + "]" : c->host) + ":" + std::to_string(c->port),
+                          c->failure};
 }
 
 int32_t OxaTcpClient::OxaGetLocalAddress(OxaAddr* addr) {

@@ -23,6 +23,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "oxa/Oxa.h"
@@ -59,6 +61,15 @@ class OxaTcpClient final : public IOxa {
   int32_t OxaSyncReadWriteReq(const OxaAddr* addr, uint32_t indexGroup, uint32_t indexOffset,
                               uint32_t readLength, void* readData, uint32_t writeLength,
                               const void* writeData) override;
+
+  // Why the last request to the endpoint that serves `netId` failed below the Oxa answer:
+  // "host:port" and the cause ("connection refused", "timed out", "no answer in time", ...).
+  // None when that request got an answer, or no endpoint serves `netId`.
+  struct TransportFailure {
+    std::string endpoint;
+    std::string cause;
+  };
+  std::optional<TransportFailure> LastTransportFailure(const NetId& netId) const;
 
   struct Impl;
 

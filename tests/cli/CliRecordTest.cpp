@@ -48,12 +48,12 @@ TEST_F(CliRecordTest, AMoveIsRecordedUntilTheAxisIsInTargetAndItsFiguresPrinted)
     EXPECT_NEAR(f["start"].get<double>(), 250.0, 0.01);
     EXPECT_EQ(f["target"], 300.0);
     // 50 mm at 200 mm/s: the 10 % to 90 % of the way take about 0.2 s.
-    EXPECT_NEAR(f["riseTime"].get<double>(), 0.2, 0.05);
+    EXPECT_NEAR(f["riseTimeS"].get<double>(), 0.2, 0.05);
     EXPECT_LT(f["overshoot"].get<double>(), 1.0);
-    EXPECT_TRUE(f["settlingTime"].is_number());
+    EXPECT_TRUE(f["settlingTimeS"].is_number());
     EXPECT_NEAR(f["peakVelocity"].get<double>(), 200.0, 20.0);
     // 0.2 s before the move, the move, and a second in target, at the asked rate.
-    const double seconds = j["seconds"].get<double>();
+    const double seconds = j["tS"].get<double>();
     EXPECT_GT(seconds, 1.4);
     EXPECT_NEAR(j["samples"].get<double>(), seconds * 500, 2);
 
@@ -76,7 +76,9 @@ TEST_F(CliRecordTest, ARefusedMoveEndsTheRecordingWithItsCode) {
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.json["move"]["result"], 0x4359);
   EXPECT_FALSE(r.json["move"].contains("figures"));
-  EXPECT_NE(r.json.value("error", "").find("0x4359"), std::string::npos);
+  EXPECT_EQ(r.json["ok"], false);
+  EXPECT_EQ(r.json["error"]["codeHex"], "0x4359");
+  EXPECT_NE(r.err.find("nErr=17241(0x4359)"), std::string::npos) << r.err;
 }
 
 }  // namespace

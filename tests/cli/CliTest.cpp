@@ -97,7 +97,7 @@ TEST_F(CliTest, TargetsAreLocalARouteOrANetId) {
   EXPECT_EQ(r.code, cli::kExitNothingFound);
   EXPECT_EQ(nlohmann::json::parse(r.out)["target"], "9.9.9.9.1.1");
   r = Cli({"discover", "--sim-config", demo, "--target", "Nowhere"});
-  EXPECT_EQ(r.code, cli::kExitUsage);
+  EXPECT_EQ(r.code, cli::kExitNothingFound);
   EXPECT_NE(r.err.find("Nowhere"), std::string::npos);
 }
 

@@ -68,8 +68,8 @@ TEST(JournalCliTest, CommandsAreJournaledAndPrintedByFilter) {
                                          {{"journal", "--axis", "1"}, 2, 0},
                                          {{"journal", "--axis", "1", "--csv"}, 3, 0},
                                          {{"journal", "--since", "2999-01-01"}, 0, 0},
-                                         {{"journal", "--since", "yesterday"}, 0, 2},
-                                         {{"journal", "--controller", "1.2.3"}, 0, 2}}) {
+                                         {{"journal", "--since", "yesterday"}, 0, 4},
+                                         {{"journal", "--controller", "1.2.3"}, 0, 4}}) {
     const auto r = testcli::RunCli(c.args);
     EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_EQ(Lines(r.out).size(), c.lines) << r.out;

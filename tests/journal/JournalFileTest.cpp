@@ -102,6 +102,56 @@ TEST(JournalFileTest, LinesReadBackAsWritten) {
   }
 }
 
+// The journal keeps what was sent: every argument a command carries, finite or not, reads back
+// as it was; a string that names no such value is a damaged line.
+TEST(JournalFileTest, ArgumentsReadBackAsSentNonFiniteOnesIncluded) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    const char* op;
+    std::vector<std::pair<std::string, double>> args;
+  };
+  const Case cases[] = {
+      {"Move", {{"mode", 1}, {"position", kNan}, {"velocity", kInf}}},
+      {"Move", {{"mode", 4}, {"position", -kInf}, {"velocity", 1e-300}}},
+      {"SetPosition", {{"position", kNan}}},
+      {"SetPosition", {{"position", -0.0}}},
+      {"Command", {{"offset", 4294967295.0}}},
+  };
+  for (const Case& c : cases) {
+    Entry e = Sample();
+    e.id = "x-1";
+    e.op = c.op;
+    e.changes.clear();
+    e.args = c.args;
+    const std::string line = journal::EncodeEntryLine(e);
+    SCOPED_TRACE(line);
+    const auto parsed = journal::ParseLine(std::string_view(line).substr(0, line.size() - 1));
+    ASSERT_TRUE(std::holds_alternative<Entry>(parsed));
+    const auto& args = std::get<Entry>(parsed).args;
+    ASSERT_EQ(args.size(), c.args.size());
+    for (size_t i = 0; i < args.size(); ++i) {
+      EXPECT_EQ(args[i].first, c.args[i].first);
+      const double sent = c.args[i].second;
+      if (std::isnan(sent)) {
+        EXPECT_TRUE(std::isnan(args[i].second));
+      } else {
+        EXPECT_EQ(args[i].second, sent);
+        EXPECT_EQ(std::signbit(args[i].second), std::signbit(sent));
+      }
+    }
+  }
+  const std::string good = journal::EncodeEntryLine(Sample());
+  for (const char* bad : {R"("NaN")", R"("infinity")", R"("")", "null", "true"}) {
+    std::string line = good.substr(0, good.size() - 1);
+    line.replace(line.find(R"("args":{})"), 9, std::string(R"("args":{"position":)") + bad + "}");
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(journal::ParseLine(line))) << line;
+  }
+  Entry csv;
+  csv.args = {{"position", kNan}, {"velocity", -kInf}};
+  EXPECT_EQ(journal::ArgsText(csv), "position=nan velocity=-inf");
+}
+
 TEST(JournalFileTest, DamagedLinesAreSkippedWithAWarningEach) {
   TempDir dir;
   {

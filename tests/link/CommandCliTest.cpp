@@ -17,12 +17,13 @@ namespace {
 struct CliRun {
   int code = 0;
   std::vector<nlohmann::json> lines;
+  std::string err;
 };
 
 CliRun Cli(const std::string& config, std::vector<std::string> args) {
   args.insert(args.begin(), {"--sim-config", config});
   const testcli::CliRun run = testcli::RunCli(std::move(args));
-  CliRun r{run.code, {}};
+  CliRun r{run.code, {}, run.err};
   std::istringstream in(run.out);
   for (std::string line; std::getline(in, line);) {
     r.lines.push_back(nlohmann::json::parse(line, nullptr, false));
@@ -58,10 +59,10 @@ TEST(CommandCliTest, WatchPrintsOneLinePerRefreshAndStopsAtTheFirstFailedRead) {
   EXPECT_EQ(r.code, 0);
   ASSERT_EQ(r.lines.size(), 3u);
   for (const auto& line : r.lines) {
-    ASSERT_TRUE(line.contains("runtime")) << line;
-    EXPECT_TRUE(line["runtime"]["position"].is_number());
-    EXPECT_TRUE(line["runtime"]["stepName"].is_string());
-    EXPECT_FALSE(line.contains("report"));
+    ASSERT_TRUE(line.contains("RuntimeRecord")) << line;
+    EXPECT_TRUE(line["RuntimeRecord"]["ActualPos"].is_number());
+    EXPECT_TRUE(line["RuntimeRecord"]["stepName"].is_string());
+    EXPECT_FALSE(line.contains("error"));
   }
 
   FaultyDemo faulty(nlohmann::json::array(
@@ -70,7 +71,10 @@ TEST(CommandCliTest, WatchPrintsOneLinePerRefreshAndStopsAtTheFirstFailedRead) {
           {"watch", "--port", "852", "--axis", "5", "--count", "5", "--interval", "1"});
   EXPECT_EQ(r.code, 2);
   ASSERT_EQ(r.lines.size(), 1u);
-  const std::string report = r.lines[0].value("report", "");
+  // The failed line carries the error, not the record's stale values; stderr the report's fields.
+  EXPECT_FALSE(r.lines[0].contains("RuntimeRecord"));
+  EXPECT_EQ(r.lines[0]["error"]["code"], 0x745);
+  const std::string& report = r.err;
   EXPECT_NE(report.find("nIdxG=0x8000F005, nIdxO=0x00000001, nErr=1861(0x745)"), std::string::npos)
       << report;
   EXPECT_NE(report.find("The OXA communication has been stopped!"), std::string::npos);
@@ -90,7 +94,8 @@ TEST(CommandCliTest, CommandsPrintTheOxaResultAndExitByIt) {
   EXPECT_EQ(r.code, 2);
   ASSERT_EQ(r.lines.size(), 1u);
   EXPECT_EQ(r.lines[0]["result"], 0x4356);
-  EXPECT_NE(r.lines[0].value("error", "").find("Cannot start, control enable is missing"),
+  EXPECT_EQ(r.lines[0]["ok"], false);
+  EXPECT_NE(r.lines[0]["error"].value("text", "").find("Cannot start, control enable is missing"),
             std::string::npos);
 
   r = Cli(kDemo, {"home", "--port", "851", "--axis", "9"});

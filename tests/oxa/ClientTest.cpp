@@ -57,7 +57,13 @@ TEST(TcpClient, RefusedEndpointIsUnreachableForTwoSeconds) {
   const uint16_t port = FreePort();
   auto client = ClientFor(port, &clock);
   uint8_t buf[4];
+  EXPECT_FALSE(client->LastTransportFailure(kCtrlNetId));
   EXPECT_EQ(client->OxaSyncReadReq(&kCtrl, kPattern, 0, 4, buf), kErrNoResponse);
+  // The endpoint and the cause, for a message that names them.
+  const auto failure = client->LastTransportFailure(kCtrlNetId);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->endpoint, "127.0.0.1:" + std::to_string(port));
+  EXPECT_EQ(failure->cause, "connection refused");
 
   TestEndpoint endpoint;
   std::string error;
@@ -67,9 +73,11 @@ TEST(TcpClient, RefusedEndpointIsUnreachableForTwoSeconds) {
   clock.now += OxaTcpClient::kUnreachableWindow - 1ms;
   EXPECT_EQ(client->OxaSyncReadReq(&kCtrl, kPattern, 0, 4, buf), kErrNoResponse);
   EXPECT_EQ(endpoint.Calls(), 0);
+  EXPECT_EQ(client->LastTransportFailure(kCtrlNetId)->cause, "connection refused");
   clock.now += 2ms;
   EXPECT_EQ(client->OxaSyncReadReq(&kCtrl, kPattern, 0, 4, buf), kOk);
   EXPECT_EQ(endpoint.Calls(), 1);
+  EXPECT_FALSE(client->LastTransportFailure(kCtrlNetId));
 }
 
 TEST(TcpClient, ConnectTimeoutMarksTheEndpointUnreachable) {
@@ -96,6 +104,7 @@ TEST(TcpClient, ConnectTimeoutMarksTheEndpointUnreachable) {
   for (const int f : fillers) ::close(f);
   ::close(listener);
   if (first != kErrTimeout) GTEST_SKIP() << "this kernel completed the connect: " << first;
+  EXPECT_EQ(client->LastTransportFailure(kCtrlNetId)->cause, "connect timed out");
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(client->OxaSyncReadReq(&kCtrl, kPattern, 0, 4, buf), kErrNoResponse);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms) << "fails at once in the window";

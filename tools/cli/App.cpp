@@ -1,14 +1,34 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
+#include <optional>
 
 #include "AxtuneVersion.h"
 #include "tools/cli/Cli.h"
 
 namespace cli {
 
-int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+namespace {
+
+// The first word that is not an option or the value of a global one: the subcommand's name.
+std::optional<std::string> CommandWord(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    if (a == "--sim-config") {
+      ++i;
+    } else if (!a.starts_with("-")) {
+      return std::string(a);
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                   std::function<void(double)> onWaitStep) {
   CLI::App app{"axtune-cli: commission Valdor axes over Oxa from the command line"};
   app.require_subcommand(1);
   app.fallthrough();
@@ -16,6 +36,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   ctx.out = &out;
   ctx.err = &err;
   ctx.errIsTerminal = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
+  ctx.onWaitStep = std::move(onWaitStep);
   app.add_option("--sim-config", ctx.options.simConfig,
                  "Talk to an emulated plant (valdor-sim configuration) in this process")
       ->check(CLI::ExistingFile);
@@ -36,10 +57,25 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   RegisterJournal(app, ctx);
   RegisterRecord(app, ctx);
 
+  if (const auto word = CommandWord(argc, argv)) {
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
+    if (std::find(names.begin(), names.end(), *word) == names.end()) {
+      const std::string nearest = NearestName(*word, names);
+      PrintError(err,
+                 "unknown command \"" + *word + "\"" +
+                     (nearest.empty() ? "; see --help" : "; did you mean \"" + nearest + "\"?"));
+      return kExitUsage;
+    }
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e, out, err);
+    // --help and --version print to stdout and end with 0; every other parse error is a usage
+    // error, told in one line.
+    if (e.get_exit_code() == 0) return app.exit(e, out, err);
+    PrintError(err, std::string(e.what()) + " (see --help)");
+    return kExitUsage;
   }
   return ctx.exitCode;
 }

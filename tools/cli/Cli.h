@@ -3,15 +3,20 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "i18n/Utf8.h"
 #include "oxa/Oxa.h"
 
+namespace oxa {
+class OxaTcpClient;
+}
 namespace sim {
 class Plant;
 }
@@ -33,11 +38,26 @@ struct Context {
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;
   bool errIsTerminal = false;  // `err` is the process's stderr and that is a terminal
+  // Called at every step of a subcommand's waits (jog, move --wait, record) with the seconds
+  // waited so far; tests deliver their interrupts from here.
+  std::function<void(double)> onWaitStep;
 };
 
-// Exit codes besides 0.
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitNothingFound = 3;
+// Exit codes, the same for every subcommand.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitDiffer = 1;         // a comparison found differences
+inline constexpr int kExitFailed = 2;         // refused or failed: by the controller, or a value
+                                              // the window's field rules refuse (nothing sent)
+inline constexpr int kExitNothingFound = 3;   // nothing found, or the target not reachable
+inline constexpr int kExitUsage = 4;          // the command line is wrong (CLI11's errors too)
+inline constexpr int kExitInterrupted = 130;  // SIGINT, SIGTERM or SIGHUP
+
+// Writes `text` to `err` as one line "axtune-cli: <text>": line breaks and runs of blanks in it
+// become single blanks, so that scripts and service logs see one line per error.
+void PrintError(std::ostream& err, std::string_view text);
+
+// "0x4356": the code's 32-bit pattern in hex, as the error report shows it.
+std::string HexCode(int32_t code);
 
 // An open Oxa port. Closes it when destroyed.
 class Connection {
@@ -56,11 +76,16 @@ class Connection {
   sim::Plant* Plant() { return plant_.get(); }
   // The port handle, 0 when no port could be opened.
   long PortHandle() const { return port_; }
+  // Why requests to `netId` found no controller, for a target named `targetText` (a route name,
+  // "Local" or a NetId): "no answer from 127.0.0.1:26802 (connection refused) for route Local",
+  // "no route for NetId 9.9.9.9.1.1 in <route file>", or empty when the transport did not fail.
+  std::string UnreachableText(const oxa::NetId& netId, const std::string& targetText) const;
 
  private:
   Connection() = default;
   std::unique_ptr<sim::Plant> plant_;
   std::unique_ptr<oxa::IOxa> oxa_;
+  oxa::OxaTcpClient* tcp_ = nullptr;  // `oxa_` over TCP, else null
   long port_ = 0;
 };
 
@@ -73,8 +98,14 @@ using i18n::ToUtf8;
 // route of the local router. None for a name no route has.
 std::optional<oxa::NetId> ResolveNetId(oxa::IOxa& oxa, const std::string& text);
 
-// Parses the command line and runs the subcommand; returns the exit code.
-int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// Parses the command line and runs the subcommand; returns the exit code. `onWaitStep` goes to
+// Context::onWaitStep.
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                   std::function<void(double)> onWaitStep = {});
+
+// The subcommand name nearest to `word` by edit distance (at most a third of its letters
+// changed), or empty when none is that near.
+std::string NearestName(std::string_view word, const std::vector<std::string>& names);
 
 // Subcommands; RunCommandLine (App.cpp) calls each once. A new subcommand adds its own file and
 // one line there.

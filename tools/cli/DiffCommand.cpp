@@ -1,5 +1,5 @@
 // axtune-cli diff A.dat B.dat: the parameters whose values differ between two parameter files,
-// by number, name and both values, as JSON. Exit 0 when none differ, 1 when some do, 2 when a
+// by number, name and both values, as JSON. Exit 0 when none differ, 1 when some do, 4 when a
 // file cannot be opened.
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -10,8 +10,6 @@
 namespace cli {
 
 namespace {
-
-constexpr int kExitDiffer = 1;
 
 nlohmann::json ValueJson(const files::FileValue& v) {
   if (v.type == files::FileValueType::Real) return v.real;
@@ -27,7 +25,7 @@ int RunDiff(Context& ctx, const std::string& pathA, const std::string& pathB) {
   for (const auto& [path, param, lin] :
        {std::tie(pathA, paramA, linA), std::tie(pathB, paramB, linB)}) {
     if (!files::LoadParameterFile(path, param, lin).opened) {
-      *ctx.err << "axtune-cli: cannot open the parameter file \"" << path << "\"\n";
+      PrintError(*ctx.err, "cannot open the parameter file \"" + path + "\"");
       return kExitUsage;
     }
   }

@@ -79,13 +79,13 @@ int RunDiscover(Context& ctx, const std::string& targetText) {
   std::string error;
   auto conn = Connection::Open(ctx, error);
   if (!conn) {
-    *ctx.err << "axtune-cli: " << error << "\n";
+    PrintError(*ctx.err, error);
     return kExitUsage;
   }
   const auto target = ResolveTarget(conn->Oxa(), targetText);
   if (!target) {
-    *ctx.err << "axtune-cli: no route named \"" << targetText << "\"\n";
-    return kExitUsage;
+    PrintError(*ctx.err, "no route named \"" + targetText + "\"");
+    return kExitNothingFound;
   }
 
   axlink::AxisList lists;
@@ -123,7 +123,17 @@ int RunDiscover(Context& ctx, const std::string& targetText) {
       {"lib", LibJson(doc.versions.lib)},   {"RecordVersionTable", doc.versions.table},
       {"servers", std::move(servers)}};
   *ctx.out << out.dump(2) << "\n";
-  return online ? 0 : kExitNothingFound;
+  if (online) return 0;
+  // Why it is offline: the target did not answer, or it answered and no axis server did.
+  std::string why = conn->UnreachableText(target->netId, targetText);
+  if (why.empty()) {
+    why = "OFFLINE: no axis server answered on " + target->netId.ToString() +
+          " at the Oxa ports of the CV2 tasks (802 to 835) and the CV3 runtimes (851 to 870)";
+  } else {
+    why = "OFFLINE: " + why;
+  }
+  PrintError(*ctx.err, why);
+  return kExitNothingFound;
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ int RunDump(Context& ctx, const std::string& path) {
   model::ResetParamRecordForDocument(param);
   const files::FileLoadResult r = files::LoadParameterFile(path, param, lin);
   if (!r.opened) {
-    *ctx.err << "axtune-cli: cannot open the parameter file \"" << path << "\"\n";
+    PrintError(*ctx.err, "cannot open the parameter file \"" + path + "\"");
     return kExitUsage;
   }
 

@@ -3,6 +3,7 @@
 //
 //   journal [--axis N] [--port P] [--controller NETID] [--since DATE] [--until DATE] [--csv]
 //           [--dir DIR]
+#include <cmath>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -38,7 +39,11 @@ nlohmann::ordered_json EntryJson(const journal::Entry& e) {
                        {"value", NumberOrNull(c.value)}});
   }
   nlohmann::ordered_json args = nlohmann::ordered_json::object();
-  for (const auto& [name, value] : e.args) args[name] = value;
+  // As the journal keeps them: a value that is not finite as "nan", "inf" or "-inf".
+  for (const auto& [name, value] : e.args) {
+    args[name] = std::isfinite(value) ? nlohmann::ordered_json(value)
+                                      : nlohmann::ordered_json(journal::FormatArg(value));
+  }
   return {{"time", journal::FormatUtc(e.timeMs)},
           {"localTime", journal::FormatLocal(e.timeMs, e.utcOffsetMin)},
           {"user", e.user},
@@ -61,7 +66,7 @@ int RunJournal(Context& ctx, const JournalArgs& a) {
   if (!a.controller.empty()) {
     filter.netId = oxa::NetId::Parse(a.controller);
     if (!filter.netId) {
-      *ctx.err << "axtune-cli: --controller needs a NetId a.b.c.d.e.f\n";
+      PrintError(*ctx.err, "--controller needs a NetId a.b.c.d.e.f");
       return kExitUsage;
     }
   }
@@ -69,8 +74,9 @@ int RunJournal(Context& ctx, const JournalArgs& a) {
     if (text->empty()) continue;
     const auto ms = journal::ParseDateArg(*text, until);
     if (!ms) {
-      *ctx.err << "axtune-cli: \"" << *text
-               << "\" is not a date (YYYY-MM-DD, YYYY-MM-DDTHH:MM[:SS], or UTC ending in Z)\n";
+      PrintError(*ctx.err, "\"" + *text +
+                               "\" is not a date (YYYY-MM-DD, YYYY-MM-DDTHH:MM[:SS], or UTC "
+                               "ending in Z)");
       return kExitUsage;
     }
     (until ? filter.untilMs : filter.sinceMs) = ms;
@@ -78,7 +84,7 @@ int RunJournal(Context& ctx, const JournalArgs& a) {
   const std::string dir = a.dir.empty() ? journal::DefaultJournalDir() : a.dir;
   const journal::ReadResult r = journal::ReadJournal(dir, filter);
   for (const journal::Warning& w : r.warnings) {
-    *ctx.err << "axtune-cli: journal " << journal::WarningText(w) << "\n";
+    PrintError(*ctx.err, "journal " + journal::WarningText(w));
   }
   if (a.csv) {
     *ctx.out << journal::ToCsv(r.entries);

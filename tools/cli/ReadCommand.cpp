@@ -60,16 +60,15 @@ class QuietDocument final : public axlink::ILoginDocument {
   void StoreLinkVersions(const model::LibVersion&, const model::RecordVersionTable&) override {}
 };
 
-// Every failure the read reports goes to stderr as the error box would word it.
+// Every failure the read reports goes to stderr as one line with the error box's fields.
 class StderrReport final : public model::IErrorReport {
  public:
   explicit StderrReport(std::ostream& err) : err_(err) {}
   void ReportOxaError(bool stopOnError, bool write, int32_t errorCode, uint32_t indexGroup,
                       uint32_t indexOffset) override {
     if (errorCode == oxa::kOk) return;
-    err_ << axlink::BuildOxaErrorText(strings_, stopOnError, write, errorCode, indexGroup,
-                                      indexOffset)
-         << "\n";
+    PrintError(err_,
+               OxaErrorLine({stopOnError, write, errorCode, indexGroup, indexOffset}, strings_));
   }
 
  private:
@@ -91,13 +90,13 @@ int RunParamRead(Context& ctx, const ReadArgs& readArgs) {
   std::string error;
   auto conn = Connection::Open(ctx, error);
   if (!conn) {
-    *ctx.err << "axtune-cli: " << error << "\n";
+    PrintError(*ctx.err, error);
     return kExitUsage;
   }
   const auto target = ResolveNetId(conn->Oxa(), args.target);
   if (!target) {
-    *ctx.err << "axtune-cli: no route named \"" << args.target << "\"\n";
-    return kExitUsage;
+    PrintError(*ctx.err, "no route named \"" + args.target + "\"");
+    return kExitNothingFound;
   }
 
   axlink::AxisList lists;
@@ -120,8 +119,8 @@ int RunParamRead(Context& ctx, const ReadArgs& readArgs) {
     }
   }
   if (server == nullptr) {
-    *ctx.err << "axtune-cli: no axis " << args.axis << " on an axis server at port " << args.port
-             << "\n";
+    PrintError(*ctx.err, "no axis " + std::to_string(args.axis) +
+                             " on an axis server at Oxa port " + std::to_string(args.port));
     return kExitNothingFound;
   }
 
@@ -143,9 +142,9 @@ int RunParamRead(Context& ctx, const ReadArgs& readArgs) {
   report.ReportOxaError(false, false, result, 0x8000F000u + args.axis, 2);
 
   nlohmann::ordered_json out = HeadJson(link.lib, link.versions, result);
-  out["ParamRecord"] = ParamJson(rec);
+  if (result == oxa::kOk) out["ParamRecord"] = ParamJson(rec, readArgs.page);
   *ctx.out << out.dump(2) << "\n";
-  return result == oxa::kOk ? 0 : kExitUsage;
+  return result == oxa::kOk ? 0 : kExitFailed;
 }
 
 int RunRead(Context& ctx, const ReadArgs& args) {
@@ -153,22 +152,22 @@ int RunRead(Context& ctx, const ReadArgs& args) {
   std::string message;
   const auto session = AxisSession::Open(ctx, args.axis, exitCode, message);
   if (!session) {
-    if (exitCode == kExitNothingFound) {
-      *ctx.err << "axtune-cli: " << message << "\n";
+    if (exitCode != kExitFailed) {
+      PrintError(*ctx.err, message);
       return exitCode;
     }
     // A parameter read that fails tells why itself; one that succeeds leaves the selection's
     // own failure (the axis name) to be told.
-    if (RunParamRead(ctx, args) != 0) return kExitUsage;
-    *ctx.err << message << "\n";
-    return kExitUsage;
+    if (RunParamRead(ctx, args) != 0) return kExitFailed;
+    PrintError(*ctx.err, message);
+    return kExitFailed;
   }
   CAxtuneDoc& doc = session->Doc();
   const unsigned mask = args.Mask();
   StderrReport report(*ctx.err);
 
-  // The selection read the parameter record for every page; a single page is read on its own
-  // into a reset record, so that the other pages show the reset values.
+  // The selection read the parameter record for every page; a single page is read on its own,
+  // and only its fields are printed.
   int32_t result = oxa::kOk;
   model::ParamRecord rec = doc.params;
   if (args.page != model::kPageAll) {
@@ -203,11 +202,11 @@ int RunRead(Context& ctx, const ReadArgs& args) {
     doc.RefreshAxisData(page, nullptr);
     passStarted = passStarted || (logTick && doc.messageLog.ReadPosition() != 0);
   }
-  const std::string boxes = session->TakeReports();
-  if (!boxes.empty()) *ctx.err << boxes << "\n";
+  const auto errors = session->TakeErrorLines();
+  for (const std::string& e : errors) PrintError(*ctx.err, e);
 
   nlohmann::ordered_json out = HeadJson(doc.linkVersions.lib, doc.linkVersions.table, result);
-  if ((mask & kParam) != 0) out["ParamRecord"] = ParamJson(rec);
+  if ((mask & kParam) != 0 && result == oxa::kOk) out["ParamRecord"] = ParamJson(rec, args.page);
   if ((mask & kRuntime) != 0) out["RuntimeRecord"] = RuntimeJson(doc.runtime);
   if ((mask & kAxisRef) != 0) out["AxisRefRecord"] = AxisRefJson(doc.axisRef);
   if ((mask & kAuxNames) != 0) out["AuxNames"] = AuxNamesJson(doc.auxNames);
@@ -219,18 +218,19 @@ int RunRead(Context& ctx, const ReadArgs& args) {
   }
   if ((mask & kLog) != 0) out["MessageLog"] = MessageLogJson(doc.messageLog);
   *ctx.out << out.dump(2) << "\n";
-  return result == oxa::kOk && boxes.empty() && !doc.bCommStopped ? 0 : kExitUsage;
+  return result == oxa::kOk && errors.empty() && !doc.bCommStopped ? 0 : kExitFailed;
 }
 
 }  // namespace
 
 void RegisterRead(CLI::App& app, Context& ctx) {
   auto* sub = app.add_subcommand(
-      "read", "Read the records of one axis and print them as JSON (exit 2: Oxa error)");
+      "read", "Read the records of one axis and print them as JSON (exit 2: a read failed)");
   auto args = std::make_shared<ReadArgs>();
   AddAxisOptions(sub, args->axis);
+  // The pages that edit parameter fields, and 12 for all of them.
   sub->add_option("--page", args->page, "Parameter page to read: 0, 3 to 8, or 12 for all")
-      ->check(CLI::Range(0, 12))
+      ->check(CLI::IsMember({0, 3, 4, 5, 6, 7, 8, 12}))
       ->capture_default_str();
   std::vector<std::string> names;
   for (const auto& [name, bit] : kRecordNames) names.emplace_back(name);

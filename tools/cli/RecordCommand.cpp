@@ -7,12 +7,16 @@
 // the axis has been in target for a second (or the time runs out) and adds the move's
 // step-response figures. --csv writes every sample of every channel. Against an emulated
 // plant in this process (--sim-config) the recording runs on the plant's own clock, as fast
-// as the emulation computes.
+// as the emulation computes. The CSV file is opened before the first sample; a path that cannot
+// be written ends the command at once (exit 4). A signal ends the recording: a move it started
+// is stopped, and the samples taken so far are written and printed (exit 130).
 //
 // Exit 0 when samples were taken (and the move, if any, was accepted); 2 when no read
-// succeeded, the move was refused or the file could not be written; 3 when there is no such
-// axis.
+// succeeded, the move or its values were refused or the file could not be written; 3 when there
+// is no such axis.
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -24,7 +28,9 @@
 #include "oxa/RouteTable.h"
 #include "sim/Motion.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/Interrupt.h"
 #include "tools/cli/MoveSession.h"
+#include "tools/cli/Values.h"
 #include "trend/Arm.h"
 #include "trend/Moves.h"
 #include "trend/Sampler.h"
@@ -42,8 +48,8 @@ struct RecordArgs {
   double rate = trend::Sampler::kDefaultRateHz;
   double seconds = 10;
   std::string csv;
-  std::optional<double> moveTo;
-  double velocity = 0;
+  std::optional<std::string> moveTo;
+  std::string velocity;
 };
 
 nlohmann::ordered_json Number(double v) {
@@ -53,10 +59,10 @@ nlohmann::ordered_json Number(double v) {
 nlohmann::ordered_json FiguresJson(const trend::StepFigures& f) {
   return {{"start", Number(f.start)},
           {"target", Number(f.target)},
-          {"riseTime", Number(f.riseTime)},
+          {"riseTimeS", Number(f.riseTime)},
           {"overshoot", Number(f.overshoot)},
           {"overshootPercent", Number(f.overshootPercent)},
-          {"settlingTime", Number(f.settlingTime)},
+          {"settlingTimeS", Number(f.settlingTime)},
           {"peakLag", Number(f.peakLag)},
           {"steadyStateError", Number(f.steadyStateError)},
           {"peakVelocity", Number(f.peakVelocity)}};
@@ -88,39 +94,49 @@ class ObserverGuard {
   axlink::IDocObserver& o_;
 };
 
+// Prints a failure that ends the recording before its first sample.
+int Refuse(Context& ctx, nlohmann::ordered_json& out, int exitCode, const std::string& why) {
+  SetOutcome(out, false, nullptr, why);
+  PrintError(*ctx.err, why);
+  PrintJson(*ctx.out, out);
+  return exitCode;
+}
+
 int RunRecord(Context& ctx, const RecordArgs& args) {
-  trend::SteadyClock steady;
-  // Declared before the session: an emulated plant in it keeps a reference to this clock.
-  trend::VirtualClock emulated;
+  InterruptGuard signals;
   nlohmann::ordered_json out = CommandJson("record", args.axis);
+  double moveTo = 0;
+  double velocity = 0;
+  if (args.moveTo) {
+    std::string why;
+    const auto p = CheckValue(*args.moveTo, PositionRule("--move-to"), false, why);
+    const auto v =
+        p ? CheckValue(args.velocity, VelocityRule("--velocity"), false, why) : std::nullopt;
+    if (!p || !v) return Refuse(ctx, out, kExitFailed, why + "; nothing sent");
+    moveTo = *p;
+    velocity = *v;
+  }
+  // Opened before the first sample, so that a path that cannot be written costs no recording.
+  std::ofstream file;
+  if (!args.csv.empty()) {
+    file.open(args.csv, std::ios::binary | std::ios::trunc);
+    if (!file) {
+      return Refuse(ctx, out, kExitUsage,
+                    "cannot write " + args.csv + " (" + std::strerror(errno) + ")");
+    }
+  }
   int exitCode = 0;
   std::string message;
   auto session = AxisSession::Open(ctx, args.axis, exitCode, message);
-  if (!session) {
-    out["error"] = message;
-    *ctx.out << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
-    return exitCode;
-  }
+  if (!session) return Refuse(ctx, out, exitCode, message);
   CAxtuneDoc& doc = session->Doc();
   const std::optional<trend::RecordTarget> target = trend::CurrentTarget(doc);
-  if (!target) return kExitUsage;
-
-  trend::IClock* clock = &steady;
-  if (sim::Plant* plant = session->Conn().Plant()) {
-    emulated.SleepUntil(steady.Now());
-    for (const auto& server : plant->Servers()) {
-      if (auto* motion = server->Ext().Find<sim::MotionServerState>()) {
-        motion->clock = [&emulated] { return emulated.Now(); };
-      }
-    }
-    clock = &emulated;
-  }
+  if (!target) return Refuse(ctx, out, kExitFailed, "no axis selected");
+  trend::IClock* clock = &session->Clock();
 
   std::unique_ptr<oxa::IOxa> own = OwnOxa(session->Conn(), target->addr.netId);
   if (own->OxaPortOpen() == 0) {
-    out["error"] = "the recorder's port could not be opened";
-    *ctx.out << out.dump() << "\n";
-    return kExitUsage;
+    return Refuse(ctx, out, kExitFailed, "the recorder's port could not be opened");
   }
   own->OxaSyncSetTimeout(trend::Sampler::kTimeoutMs);
 
@@ -136,14 +152,15 @@ int RunRecord(Context& ctx, const RecordArgs& args) {
     const double start = clock->Now();
     uint64_t seen = 0;
     std::vector<trend::Sample> fresh;
-    while (true) {
+    while (!InterruptGuard::Interrupted()) {
+      if (ctx.onWaitStep) ctx.onWaitStep(clock->Now() - start);
       sampler.Tick();
       fresh.clear();
       seen = ring.CopySince(seen, fresh);
       tracker.Add(fresh);
       const double now = clock->Now();
       if (args.moveTo && !moveResult && now - start >= kLeadTime) {
-        moveResult = doc.Move(axlink::kMoveToPosition, *args.moveTo, args.velocity);
+        moveResult = doc.Move(axlink::kMoveToPosition, moveTo, velocity);
         if (*moveResult != oxa::kOk) break;
       }
       if (auto ended = tracker.TakeEnded(); !ended.empty()) {
@@ -152,31 +169,35 @@ int RunRecord(Context& ctx, const RecordArgs& args) {
       }
       if (now - start >= args.seconds) break;
     }
+    const bool interrupted = InterruptGuard::Interrupted();
+    nlohmann::ordered_json stop;
+    // A move this recording started is stopped before anything else.
+    if (interrupted && moveResult == oxa::kOk) session->StopAndSettle(ctx, stop);
     tracker.Finish();
     if (auto ended = tracker.TakeEnded(); !move && !ended.empty()) move = ended.back();
     std::vector<trend::Sample> all;
     ring.CopySince(0, all);
 
     out["rate"] = rate;
-    out["seconds"] = clock->Now() - start;
+    out["tS"] = clock->Now() - start;
     out["samples"] = ring.Total();
     out["failedReads"] = sampler.Failures();
     out["missedTicks"] = sampler.MissedTicks();
     if (sampler.Failures() > 0) out["lastError"] = sampler.LastError();
-    if (!args.csv.empty()) {
-      std::ofstream file(args.csv, std::ios::binary);
+    std::string fileError;
+    if (file.is_open()) {
       trend::WriteCsv(file, all, trend::ChannelSet().set(), start);
       file.close();
       out["csv"] = args.csv;
       if (!file) {
-        out["error"] = "cannot write " + args.csv;
-        exitCode = kExitUsage;
+        fileError = "cannot write " + args.csv;
+        exitCode = kExitFailed;
       }
     }
     if (args.moveTo) {
-      nlohmann::ordered_json m = {{"position", *args.moveTo}, {"velocity", args.velocity}};
+      nlohmann::ordered_json m = {{"position", moveTo}, {"velocity", velocity}};
       m["result"] = moveResult ? nlohmann::ordered_json(*moveResult) : nullptr;
-      if (moveResult && *moveResult != oxa::kOk) exitCode = kExitUsage;
+      if (moveResult && *moveResult != oxa::kOk) exitCode = kExitFailed;
       if (move) {
         m["inTarget"] = move->inTarget;
         m["band"] = move->mark.band;
@@ -187,14 +208,27 @@ int RunRecord(Context& ctx, const RecordArgs& args) {
         m["finalPosition"] = all.back().values[trend::kActualPos];
         m["finalInTarget"] = trend::ChannelValue(all.back(), trend::kBitInTarget) != 0.0;
       }
+      if (!stop.empty()) m.update(stop);
       out["move"] = std::move(m);
     }
+    if (ring.Total() == 0) {
+      exitCode = kExitFailed;
+      if (fileError.empty()) fileError = "no sample could be read";
+    }
+    if (interrupted) {
+      exitCode = kExitInterrupted;
+      out["interrupted"] = SignalName(InterruptGuard::Signal());
+    }
+    SetOutcome(out, exitCode == 0, session.get(), fileError);
+    if (!fileError.empty()) PrintError(*ctx.err, fileError);
   }
-  const std::string report = session->TakeReports();
-  if (!report.empty()) out["error"] = report;
-  if (ring.Total() == 0) exitCode = kExitUsage;
+  for (const std::string& line : session->TakeErrorLines()) PrintError(*ctx.err, line);
+  if (InterruptGuard::Interrupted()) {
+    PrintError(*ctx.err, std::string("interrupted by ") + SignalName(InterruptGuard::Signal()) +
+                             "; the samples taken are written");
+  }
   own->OxaPortClose();
-  *ctx.out << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  PrintJson(*ctx.out, out);
   return exitCode;
 }
 
@@ -215,8 +249,8 @@ void RegisterRecord(CLI::App& app, Context& ctx) {
       ->capture_default_str();
   sub->add_option("--csv", args->csv, "Write every sample to this CSV file");
   auto* moveTo = sub->add_option("--move-to", args->moveTo, "Start a move to this position (mm)");
-  auto* velocity = sub->add_option("--velocity", args->velocity, "Velocity of the move (mm/s)")
-                       ->check(CLI::PositiveNumber);
+  auto* velocity =
+      sub->add_option("--velocity", args->velocity, "Velocity of the move (mm/s), above 0");
   moveTo->needs(velocity);
   velocity->needs(moveTo);
   sub->callback([&ctx, args] { ctx.exitCode = RunRecord(ctx, *args); });

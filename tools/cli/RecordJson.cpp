@@ -202,10 +202,10 @@ nlohmann::ordered_json FieldJson(const model::ParamField& f, const model::ParamR
 
 }  // namespace
 
-nlohmann::ordered_json ParamJson(const model::ParamRecord& rec) {
+nlohmann::ordered_json ParamJson(const model::ParamRecord& rec, int page) {
   nlohmann::ordered_json params = nlohmann::ordered_json::object();
   for (const model::ParamField& f : model::ParamFields()) {
-    params[std::string(f.name)] = FieldJson(f, rec);
+    if (page == model::kPageAll || f.page == page) params[std::string(f.name)] = FieldJson(f, rec);
   }
   return params;
 }

@@ -15,8 +15,9 @@
 
 namespace cli {
 
-// Every field of the parameter record by name, FileName as UTF-8, AuxData as an array.
-nlohmann::ordered_json ParamJson(const model::ParamRecord& r);
+// The fields of the parameter record on `page` (12: every field) by name, FileName as UTF-8,
+// AuxData as an array.
+nlohmann::ordered_json ParamJson(const model::ParamRecord& r, int page = model::kPageAll);
 nlohmann::ordered_json RuntimeJson(const model::RuntimeRecord& r);
 nlohmann::ordered_json AxisRefJson(const model::AxisRefRecord& r);
 nlohmann::ordered_json AuxNamesJson(const std::array<std::string, 20>& names);

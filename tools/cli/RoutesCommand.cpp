@@ -14,7 +14,7 @@ int RunRoutes(Context& ctx) {
   std::string error;
   auto conn = Connection::Open(ctx, error);
   if (!conn) {
-    *ctx.err << "axtune-cli: " << error << "\n";
+    PrintError(*ctx.err, error);
     return kExitUsage;
   }
   // No local address or no route: the dialog would not open, the list is empty.

@@ -17,13 +17,16 @@ namespace {
 int RunSave(Context& ctx, const AxisArgs& args) {
   int exitCode = 0;
   std::string message;
+  nlohmann::ordered_json out = CommandJson("save", args);
   auto session = AxisSession::Open(ctx, args, exitCode, message);
   if (!session) {
-    *ctx.err << "axtune-cli: " << message << "\n";
+    out["result"] = nullptr;
+    SetOutcome(out, false, nullptr, message);
+    PrintError(*ctx.err, message);
+    PrintJson(*ctx.out, out, 2);
     return exitCode;
   }
   CAxtuneDoc& doc = session->Doc();
-  nlohmann::ordered_json out = CommandJson("save", args);
   out["target"] = doc.axisAddr.netId.ToString();
   out["name"] = Latin1ToUtf8(doc.axisName);
   // The name the controller stores the file under, as the selection read it.
@@ -32,12 +35,10 @@ int RunSave(Context& ctx, const AxisArgs& args) {
   out["indexOffset"] = axlink::kCmdSaveParams;
   const int32_t result = doc.SaveParams();
   out["result"] = result;
-  *ctx.out << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
-  if (result != oxa::kOk) {
-    *ctx.err << session->TakeReports() << "\n";
-    return kExitUsage;
-  }
-  return 0;
+  SetOutcome(out, result == oxa::kOk, session.get());
+  for (const std::string& line : session->TakeErrorLines()) PrintError(*ctx.err, line);
+  PrintJson(*ctx.out, out, 2);
+  return result == oxa::kOk ? 0 : kExitFailed;
 }
 
 }  // namespace

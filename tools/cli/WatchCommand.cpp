@@ -1,17 +1,18 @@
 // axtune-cli watch --port P --axis N [--target T] [--page K] [--interval ms] [--count K]:
 // logs in silently, selects the axis and runs the refresh tick of a page (Online by default)
-// every interval, printing the runtime values of the axis as one JSON line per tick, like the
-// Online page in a terminal. Ends after K lines (0: until interrupted) with exit 0, or with
-// exit 2 once a read fails (the line then carries the report).
-#include <atomic>
+// every interval, printing the runtime record of the axis as one JSON line per tick, like the
+// Online page in a terminal. Ends after K lines with exit 0, at a signal (with 0 lines: the
+// only way it ends) with exit 130, or with exit 2 once a read fails (that line carries the
+// error instead of the record).
 #include <chrono>
-#include <csignal>
 #include <ostream>
 #include <thread>
 
 #include "model/RuntimeRecord.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/Interrupt.h"
 #include "tools/cli/MoveSession.h"
+#include "tools/cli/RecordJson.h"
 
 namespace cli {
 
@@ -23,12 +24,6 @@ struct WatchArgs {
   uint32_t intervalMs = 500;
   uint64_t count = 0;
 };
-
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int) {
-  gInterrupted = 1;
-}
 
 struct NamedBit {
   uint32_t bit;
@@ -86,65 +81,54 @@ std::string StepName(int16_t step) {
   }
 }
 
-nlohmann::ordered_json RuntimeJson(const model::RuntimeRecord& r) {
-  nlohmann::ordered_json j = {{"position", r.ActualPos},
-                              {"setpoint", r.SetpointPos},
-                              {"target", r.TargetPos},
-                              {"velocity", r.ActualVelo},
-                              {"lag", r.Lag},
-                              {"distance", r.Distance},
-                              {"pressure", r.ActualPressure},
-                              {"stateBits", r.StateBits},
-                              {"states", Names(r.StateBits, kStateBits)},
-                              {"enableBits", r.EnableBits},
-                              {"enables", Names(r.EnableBits, kEnableBits)},
-                              {"step", r.CurrentStep},
-                              {"stepName", StepName(r.CurrentStep)},
-                              {"axisState", r.AxisState},
-                              {"error", r.ErrorCode},
-                              {"unsaved", r.Unsaved}};
+// The runtime record under its own field names, and what the Online page makes of its words.
+nlohmann::ordered_json WatchJson(const model::RuntimeRecord& r) {
+  nlohmann::ordered_json j = RuntimeJson(r);
+  j["states"] = Names(r.StateBits, kStateBits);
   if ((r.StateBits & model::kStateProtectedMask) != 0) j["states"].push_back("protected");
+  j["enables"] = Names(r.EnableBits, kEnableBits);
+  j["stepName"] = StepName(r.CurrentStep);
   return j;
 }
 
 int RunWatch(Context& ctx, const WatchArgs& args) {
+  InterruptGuard signals;
   int exitCode = 0;
   std::string message;
   auto session = AxisSession::Open(ctx, args.axis, exitCode, message);
   if (!session) {
-    *ctx.err << "axtune-cli: " << message << "\n";
+    PrintError(*ctx.err, message);
     return exitCode;
   }
   CAxtuneDoc& doc = session->Doc();
-  gInterrupted = 0;
-  const auto previous = std::signal(SIGINT, OnInterrupt);
   const auto start = std::chrono::steady_clock::now();
   auto next = start;
-  int result = 0;
-  for (uint64_t line = 0; gInterrupted == 0 && (args.count == 0 || line < args.count); ++line) {
+  for (uint64_t line = 0; args.count == 0 || line < args.count; ++line) {
+    if (InterruptGuard::Interrupted()) return kExitInterrupted;
     doc.RefreshAxisData(args.page, nullptr);
     const auto now = std::chrono::steady_clock::now();
-    nlohmann::ordered_json j = RuntimeJson(doc.runtime);
-    j = {{"t", std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count()},
-         {"runtime", std::move(j)}};
-    const std::string report = session->TakeReports();
-    if (!report.empty()) j["report"] = report;
-    *ctx.out << j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-             << std::endl;
-    if (doc.bCommStopped) {
-      result = kExitUsage;
-      break;
+    nlohmann::ordered_json j = {
+        {"tMs", std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count()}};
+    if (session->HasErrors()) {
+      // A failed read leaves the record as it was: the line carries the error instead.
+      j["ok"] = false;
+      j["error"] = session->FirstErrorJson();
+      for (const std::string& e : session->TakeErrorLines()) PrintError(*ctx.err, e);
+    } else {
+      j["ok"] = true;
+      j["RuntimeRecord"] = WatchJson(doc.runtime);
     }
+    PrintJson(*ctx.out, j);
+    if (doc.bCommStopped) return kExitFailed;
     next += std::chrono::milliseconds(args.intervalMs);
-    // Wakes in short steps so that an interrupt ends the watch promptly.
-    while (gInterrupted == 0 && std::chrono::steady_clock::now() < next &&
+    // Wakes in short steps so that a signal ends the watch promptly.
+    while (!InterruptGuard::Interrupted() && std::chrono::steady_clock::now() < next &&
            (args.count == 0 || line + 1 < args.count)) {
       std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
           next - std::chrono::steady_clock::now(), std::chrono::milliseconds(50)));
     }
   }
-  std::signal(SIGINT, previous);
-  return result;
+  return 0;
 }
 
 }  // namespace
@@ -152,8 +136,8 @@ int RunWatch(Context& ctx, const WatchArgs& args) {
 void RegisterWatch(CLI::App& app, Context& ctx) {
   auto* sub = app.add_subcommand(
       "watch",
-      "Print the runtime values of one axis every interval as JSON lines (exit 2: a "
-      "read failed)");
+      "Print the runtime record of one axis every interval as JSON lines (exit 2: a read "
+      "failed)");
   auto args = std::make_shared<WatchArgs>();
   AddAxisOptions(sub, args->axis);
   sub->add_option("--page", args->page, "Page whose refresh runs: 0 to 11")
