@@ -6,6 +6,7 @@
 #include "journal/Format.h"
 #include "link/AxtuneDoc.h"
 #include "link/Commands.h"
+#include "model/ParamLayouts.h"
 #include "model/ParamNumbers.h"
 
 namespace journal {
@@ -96,10 +97,15 @@ void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Iden
                            model::NumberedValue(doc.paramsRead, doc.linRead, event.paramNo),
                            event.value});
       break;
-    case axlink::SendKind::RecordWrite:
+    case axlink::SendKind::RecordWrite: {
       e.op = kOpWriteRecord;
-      e.changes = RecordChanges(doc.paramsRead, doc.params);
+      // Only what the server's StParam layout carries is sent.
+      model::ParamRecord sent = doc.paramsRead;
+      if (model::CopyParamBlockFields(doc.linkVersions.table[2], doc.params, sent)) {
+        e.changes = RecordChanges(doc.paramsRead, sent);
+      }
       break;
+    }
     case axlink::SendKind::ClearLog:
       e.op = kOpClearLog;
       break;

@@ -183,7 +183,8 @@ int32_t CAxtuneDoc::WriteParamRecordToAxis() {
       Event(axlink::SendKind::RecordWrite, model::RecordGroup(link.axis), model::kParamBlockOffset),
       [&] {
         const int32_t err = model::WriteParamRecord(link, params);
-        if (err == oxa::kOk) paramsRead = params;
+        // The controller holds now what the block carried; the rest it never received.
+        if (err == oxa::kOk) model::CopyParamBlockFields(link.versions[2], params, paramsRead);
         ReportOxaError(false, true, err, model::RecordGroup(link.axis), model::kParamBlockOffset);
         return err;
       });

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <type_traits>
@@ -250,6 +251,25 @@ bool EncodeBlock(const LayoutTable<Rec, NL>& table, int column, const Rec& rec,
     }
   }
   return ok;
+}
+
+// Copies from `from` into `to` every field that EncodeBlock puts into the block of column
+// `column`: the fields with an offset, and of fields that share one offset only the first in
+// table order. The other fields of `to` stay as they are.
+template <class Rec, size_t NL>
+void CopyEncodedFields(const LayoutTable<Rec, NL>& table, int column, const Rec& from, Rec& to) {
+  if (column < 0 || static_cast<size_t>(column) >= NL) return;
+  const auto c = static_cast<size_t>(column);
+  for (auto it = table.rows.begin(); it != table.rows.end(); ++it) {
+    const Slot slot = it->slots[c];
+    if (slot.kind != Slot::Offset) continue;
+    const bool shared = std::any_of(table.rows.begin(), it, [&](const auto& earlier) {
+      return earlier.slots[c].kind == Slot::Offset && earlier.slots[c].offset == slot.offset;
+    });
+    if (shared) continue;
+    std::memcpy(it->field.at(to), it->field.at(const_cast<Rec&>(from)),
+                WireSize(it->field.type) * it->field.count);
+  }
 }
 
 // True when every offset of every layout lies inside its block; the tests call it per table.
