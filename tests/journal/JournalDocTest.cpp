@@ -132,6 +132,7 @@ TEST(JournalDocTest, EntriesCarryTheValueBeforeTheValueSentAndTheResult) {
 
 TEST(JournalDocTest, ASecondWriteStartsFromTheFirstOnesValueAndAFailedOneChangesNothing) {
   JournaledDoc j;
+  sim::ParamsOf(j.s.Axis(851, 1))->Record().PositionMask = -1;
   j.s.Fault(kParamNo1, 1901, oxa::kErrInvalidData);
   ASSERT_TRUE(j.s.Select());
   const double jogFast = j.s.doc.params.JogFast;
@@ -140,10 +141,19 @@ TEST(JournalDocTest, ASecondWriteStartsFromTheFirstOnesValueAndAFailedOneChanges
   j.s.doc.WriteParamNoReal(jogFast + 2, 1900);
   j.s.doc.WriteParamNoReal(jogSlow + 1, 1901);  // refused
   j.s.doc.WriteParamNoReal(jogSlow + 2, 1901);  // refused
+  // A hex word goes as an unsigned 32-bit number and is compared as one: FFFFFFFF unchanged,
+  // and a word above 7FFFFFFF is what the next write starts from.
+  j.s.doc.WriteParamNoUInt(0xFFFFFFFFu, 1119);
+  j.s.doc.WriteParamNoUInt(0x80000001u, 1119);
+  j.s.doc.WriteParamNoUInt(0x80000002u, 1119);
   const auto entries = j.Entries();
-  ASSERT_EQ(entries.size(), 4u);
+  ASSERT_EQ(entries.size(), 7u);
   EXPECT_EQ(entries[1].changes[0].before, jogFast + 1);
   EXPECT_EQ(entries[3].changes[0].before, jogSlow);
+  const std::vector<journal::Change> word{{1119, "PositionMask", 4294967295.0, 4294967295.0}};
+  EXPECT_EQ(entries[4].changes, word);
+  EXPECT_EQ(entries[6].changes[0].before, 2147483649.0);
+  EXPECT_EQ(j.s.doc.paramsRead.PositionMask, static_cast<int32_t>(0x80000002u));
 }
 
 TEST(JournalDocTest, WholeRecordWriteListsTheFieldsItChanges) {
