@@ -36,6 +36,12 @@ bool DeviceEncoder(int16_t type) {
   return type == 7 || type == 24 || type == 25 || type == 29 || type == 31;
 }
 
+// Failures that say the server as a whole does not answer, as opposed to one request refused.
+bool ServerDown(int32_t err) {
+  return err == oxa::kErrTimeout || err == oxa::kErrNoResponse ||
+         err == oxa::kErrTargetMachineNotFound;
+}
+
 model::AxisLink LinkOf(oxa::IOxa& oxa, const axlink::AxisTarget& t, model::IErrorReport* report) {
   model::AxisLink link;
   link.oxa = &oxa;
@@ -51,7 +57,8 @@ model::AxisLink LinkOf(oxa::IOxa& oxa, const axlink::AxisTarget& t, model::IErro
 
 bool CAxtuneDoc::RefreshAxisData(int32_t page, const axlink::AxisTarget* list) {
   nTickCount = std::min(nTickCount + 1, kTickLimit);
-  if (page == kOverview && !bOverviewReadFailed && list != nullptr && list->addr.port != 0) {
+  bListRead = false;
+  if (page == kOverview && list != nullptr && list->addr.port != 0 && !OverviewReadSkipped(*list)) {
     ReadListAxisSilently(*list);
   }
 
@@ -94,14 +101,33 @@ bool CAxtuneDoc::RefreshAxisData(int32_t page, const axlink::AxisTarget* list) {
   return redraw;
 }
 
+bool CAxtuneDoc::OverviewReadSkipped(const axlink::AxisTarget& list) const {
+  return bOverviewReadFailed && list.addr == overviewFailed_.addr &&
+         (overviewFailed_.wholeServer || list.number == overviewFailed_.number);
+}
+
 void CAxtuneDoc::ReadListAxisSilently(const axlink::AxisTarget& list) {
-  const model::AxisLink link = LinkOf(oxa_, list, nullptr);
+  const int32_t err = ReadListAxis(LinkOf(oxa_, list, nullptr), list);
+  if (err == oxa::kOk) return;
+  bOverviewReadFailed = true;
+  // A server that does not answer would cost one timeout for each of its rows.
+  overviewFailed_ = {list.addr, list.number, ServerDown(err)};
+}
+
+// The AxisRef and runtime records of the list axis, reported through link.report (with stop)
+// when it has one; sets bListRead when both arrived. Returns the first failure's code.
+int32_t CAxtuneDoc::ReadListAxis(const model::AxisLink& link, const axlink::AxisTarget& list) {
+  const uint32_t group = model::RecordGroup(list.number);
+  int32_t err = model::ReadAxisRef(link, listAxisRef, listRuntime);
+  if (link.report != nullptr) link.report->ReportOxaError(true, false, err, group, kStepAxisRef);
+  if (err != oxa::kOk) return err;
   // The list axis's own notice of changed parameters stays pending: it is acknowledged by the
   // reads of that axis once it is the current one.
-  if (model::ReadAxisRef(link, listAxisRef, listRuntime) != oxa::kOk ||
-      model::ReadRuntimeRecord(link, listRuntime, true) != oxa::kOk) {
-    bOverviewReadFailed = true;
-  }
+  err = model::ReadRuntimeRecord(link, listRuntime, true);
+  if (link.report != nullptr) link.report->ReportOxaError(true, false, err, group, kStepRuntime);
+  if (err != oxa::kOk) return err;
+  bListRead = true;
+  return oxa::kOk;
 }
 
 void CAxtuneDoc::ReadPageRecords(int32_t page, const axlink::AxisTarget* list) {
@@ -116,14 +142,7 @@ void CAxtuneDoc::ReadPageRecords(int32_t page, const axlink::AxisTarget* list) {
     case kOverview: {
       nTickCount = 0;
       if (list == nullptr || list->addr.port == 0) break;
-      const model::AxisLink listLink = LinkOf(oxa_, *list, this);
-      const uint32_t listGroup = model::RecordGroup(list->number);
-      ReportOxaError(true, false, model::ReadAxisRef(listLink, listAxisRef, listRuntime), listGroup,
-                     kStepAxisRef);
-      if (StillRunning()) {
-        ReportOxaError(true, false, model::ReadRuntimeRecord(listLink, listRuntime, true),
-                       listGroup, kStepRuntime);
-      }
+      ReadListAxis(LinkOf(oxa_, *list, this), *list);
       break;
     }
     case kOnline:

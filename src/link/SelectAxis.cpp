@@ -47,6 +47,7 @@ void CAxtuneDoc::ResetDocument() {
   }
   model::ResetRuntimeRecord(listRuntime);
   model::ResetAxisRefRecord(listAxisRef);
+  bListRead = false;
   paramsRead = params;
   linRead = lin;
 }
