@@ -188,6 +188,7 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   bool OverviewReadSkipped(const axlink::AxisTarget& list) const;
   void ReadListAxisSilently(const axlink::AxisTarget& list);
   int32_t ReadListAxis(const model::AxisLink& link, const axlink::AxisTarget& list);
+  void TakeListReferenceVelo(const axlink::AxisTarget& list);
   void ReadPageRecords(int32_t page, const axlink::AxisTarget* list);
   void ReadIoPage();
   void ReadLinPage(int32_t page);
@@ -203,4 +204,11 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
     bool wholeServer = false;
   };
   OverviewFailure overviewFailed_;
+  // The ReferenceVelo of each listed axis that is read by block, read once after a login.
+  struct ListReferenceVelo {
+    oxa::OxaAddr addr;
+    uint16_t number = 0;
+    double velo = 0;
+  };
+  std::vector<ListReferenceVelo> listReferenceVelos_;
 };

@@ -26,6 +26,8 @@ constexpr uint32_t kStepLin = 4;
 // The I/O records report their index offsets as steps: 16 to 19 the four standard records, 20
 // and 21 the encoder-specific ones, 22 and 23 the device interface records.
 
+// The parameter number of ReferenceVelo.
+constexpr uint16_t kReferenceVeloNo = 8;
 // The LinTab page re-reads its record once the tick counter has passed this.
 constexpr int32_t kLinTabTicks = 5;
 // From this AxisRef layout on, the I/O page shows the device interface records.
@@ -126,8 +128,39 @@ int32_t CAxtuneDoc::ReadListAxis(const model::AxisLink& link, const axlink::Axis
   err = model::ReadRuntimeRecord(link, listRuntime, true);
   if (link.report != nullptr) link.report->ReportOxaError(true, false, err, group, kStepRuntime);
   if (err != oxa::kOk) return err;
+  TakeListReferenceVelo(list);
   bListRead = true;
   return oxa::kOk;
+}
+
+// A block of StRtData carries no ReferenceVelo: the current axis has the document's, every other
+// axis's is read once after a login from its parameters. The batch layouts carry it themselves.
+void CAxtuneDoc::TakeListReferenceVelo(const axlink::AxisTarget& list) {
+  if (model::RuntimeBlockLength(list.versions.table[1]) == 0) return;
+  if (bAxisSelected && list.addr == axisAddr && list.number == nAxis) {
+    listRuntime.ReferenceVelo = runtime.ReferenceVelo;
+    return;
+  }
+  for (const ListReferenceVelo& known : listReferenceVelos_) {
+    if (known.addr == list.addr && known.number == list.number) {
+      listRuntime.ReferenceVelo = known.velo;
+      return;
+    }
+  }
+  const model::AxisLink link = LinkOf(oxa_, list, nullptr);
+  double velo = 0;
+  int32_t err = oxa::kOk;
+  if (model::ChooseParamReadMethod(link.lib) == model::ParamReadMethod::Block) {
+    model::ParamRecord p;
+    model::RuntimeRecord unused;
+    err = model::ReadParamRecord(model::kPageGlobal, link, p, unused);
+    velo = p.ReferenceVelo;
+  } else {
+    err = model::ReadParamNoReal(link, velo, 0.0, kReferenceVeloNo);
+  }
+  // A failed read shows no setpoint velocity and is tried again at the row's next read.
+  listRuntime.ReferenceVelo = err == oxa::kOk ? velo : 0.0;
+  if (err == oxa::kOk) listReferenceVelos_.push_back({list.addr, list.number, velo});
 }
 
 void CAxtuneDoc::ReadPageRecords(int32_t page, const axlink::AxisTarget* list) {

@@ -48,6 +48,7 @@ void CAxtuneDoc::ResetDocument() {
   model::ResetRuntimeRecord(listRuntime);
   model::ResetAxisRefRecord(listAxisRef);
   bListRead = false;
+  listReferenceVelos_.clear();
   paramsRead = params;
   linRead = lin;
 }
