@@ -151,6 +151,9 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   model::ParamRecord params;
   model::AxisRefRecord axisRef;
   model::IoRecords io;
+  // Which of `io` hold the current axis's values: read (or cleared as its layout says) since the
+  // axis was selected. Every selection clears the images and these.
+  std::array<bool, model::kIoRecordCount> ioRead{};
   model::LinRecord lin;
   // The parameter and characteristic values as the controller last reported them: copied at every
   // read of the records and followed by every successful write. A download takes the typed values
@@ -191,6 +194,7 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   void TakeListReferenceVelo(const axlink::AxisTarget& list);
   void ReadPageRecords(int32_t page, const axlink::AxisTarget* list);
   void ReadIoPage();
+  void ClearIoRecords();
   void ReadLinPage(int32_t page);
 
   oxa::IOxa& oxa_;

@@ -214,12 +214,19 @@ void CAxtuneDoc::ReadIoPage() {
   const model::AxisLink link = CurrentLink();
   const uint32_t group = model::RecordGroup(link.axis);
   // Without terminal records the page shows a cleared encoder image.
-  if (link.versions[0] < kDevIoAxisRefLayout && params.EncoderType == 0) io.encoderIn.Clear();
+  if (link.versions[0] < kDevIoAxisRefLayout && params.EncoderType == 0) {
+    io.encoderIn.Clear();
+    ioRead[static_cast<size_t>(model::IoRecordId::EncoderIn)] = true;
+  }
   // Each record's step is its index offset; the reads end at the first failure.
   for (const model::IoRecordId id : IoPageRecords()) {
     if (!StillRunning()) break;
-    ReportOxaError(true, false, model::ReadIoRecord(link, id, io), group,
-                   model::IoInfo(id).indexOffset);
+    const int32_t err = model::ReadIoRecord(link, id, io);
+    bool& read = ioRead[static_cast<size_t>(id)];
+    // A row that shows for the first time needs the page's visibility again.
+    if (err == oxa::kOk && !read) bRedrawRequested = true;
+    if (err == oxa::kOk) read = true;
+    ReportOxaError(true, false, err, group, model::IoInfo(id).indexOffset);
   }
 }
 

@@ -336,8 +336,8 @@ void CAxtuneView::ShowParameterValues(int page, bool typeLists) {
 
 void CAxtuneView::ShowOnlineValues(int page, bool redraw) {
   const model::ParamRecord& p = doc_.params;
-  const layout::OnlineRecords records{doc_.runtime,    doc_.axisRef,  doc_.io,
-                                      doc_.messageLog, p.EncoderType, p.DriveType};
+  const layout::OnlineRecords records{doc_.runtime,  doc_.axisRef, doc_.io,     doc_.messageLog,
+                                      p.EncoderType, p.DriveType,  &doc_.ioRead};
   const std::string_view undefined = strings_.Text(layout::kTextUndefined);
   for (const PageControl& c : controls_) {
     if (c.page != page) continue;

@@ -127,6 +127,37 @@ TEST(RefreshSimTest, OverviewRowsCarryTheirOwnReferenceVeloReadOncePerLogin) {
   }
 }
 
+// The I/O records hold only what was read for the current axis: a selection clears them, and
+// the records the new axis's encoder type does not read stay cleared and unread.
+TEST(RefreshSimTest, IoRecordsOfThePreviousAxisAreClearedAtSelection) {
+  ServerSpec spec = V21();
+  DocSession s(spec);
+  sim::ParamsOf(s.Axis(spec.port, 1))->Record().EncoderType = 1;  // the four terminal images
+  sim::ParamsOf(s.Axis(spec.port, 2))->Record().EncoderType = 7;  // the drive-device images
+  using model::IoRecordId;
+  const auto bytes = [&s](IoRecordId id) {
+    const auto b = model::IoBytes(s.doc.io, id);
+    return std::vector<uint8_t>(b.begin(), b.end());
+  };
+  const auto read = [&s](IoRecordId id) { return s.doc.ioRead[static_cast<size_t>(id)]; };
+  ASSERT_TRUE(s.Select(spec, 1));
+  s.doc.RefreshAxisData(model::kPageIo, nullptr);
+  ASSERT_TRUE(read(IoRecordId::DriveOut));
+  ASSERT_NE(bytes(IoRecordId::DriveOut), std::vector<uint8_t>(bytes(IoRecordId::DriveOut).size()));
+
+  ASSERT_TRUE(s.Select(spec, 2));
+  for (size_t i = 0; i < model::kIoRecordCount; ++i) {
+    const auto id = static_cast<IoRecordId>(i);
+    EXPECT_FALSE(read(id)) << i;
+    EXPECT_EQ(bytes(id), std::vector<uint8_t>(bytes(id).size())) << i;
+  }
+  s.doc.RefreshAxisData(model::kPageIo, nullptr);
+  EXPECT_TRUE(read(IoRecordId::DriveDevIn));
+  EXPECT_TRUE(read(IoRecordId::DriveDevOut));
+  EXPECT_FALSE(read(IoRecordId::DriveOut));
+  EXPECT_EQ(bytes(IoRecordId::DriveOut), std::vector<uint8_t>(bytes(IoRecordId::DriveOut).size()));
+}
+
 TEST(RefreshSimTest, ValveToEncoderReadsPageFiveOnceThenOnlyRuntime) {
   const ServerSpec spec = V21();
   DocSession s(spec);
