@@ -83,10 +83,9 @@ constexpr FieldRef<Rec> MakeFieldRef(std::string_view name, void* (*at)(Rec&)) {
 }
 
 // FIELD(Rec, Name): the FieldRef of record member Rec::Name, named after it.
-#define AXTUNE_FIELD(Rec, Name)                                                  \
-  ::model::MakeFieldRef<Rec, decltype(Rec::Name)>(#Name, [](Rec& r) -> void* { \
-    return static_cast<void*>(&r.Name);                                          \
-  })
+#define AXTUNE_FIELD(Rec, Name)                    \
+  ::model::MakeFieldRef<Rec, decltype(Rec::Name)>( \
+      #Name, [](Rec& r) -> void* { return static_cast<void*>(&r.Name); })
 
 // What a layout holds for a field.
 struct Slot {
@@ -94,9 +93,11 @@ struct Slot {
   Kind kind = Keep;
   uint32_t offset = 0;
 };
-constexpr Slot At(uint32_t offset) { return {Slot::Offset, offset}; }
-inline constexpr Slot Z{Slot::Zero, 0};  // the read sets the field to 0
-inline constexpr Slot K{Slot::Keep, 0};  // the read leaves the field as it is
+constexpr Slot At(uint32_t offset) {
+  return {Slot::Offset, offset};
+}
+inline constexpr Slot Z{Slot::Zero, 0};   // the read sets the field to 0
+inline constexpr Slot K{Slot::Keep, 0};   // the read leaves the field as it is
 inline constexpr Slot ONE{Slot::One, 0};  // the read sets the field to 1 (1.0 for a double)
 
 template <class Rec, size_t NL>
