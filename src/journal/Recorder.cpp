@@ -1,11 +1,13 @@
 #include "journal/Recorder.h"
 
 #include <array>
+#include <optional>
 
 #include "i18n/Utf8.h"
 #include "journal/Format.h"
 #include "link/AxtuneDoc.h"
 #include "link/Commands.h"
+#include "model/ParamLayouts.h"
 #include "model/ParamNumbers.h"
 
 namespace journal {
@@ -37,6 +39,13 @@ std::string NameOf(uint16_t no) {
     if (s.no == no) return s.name;
   }
   return model::NumberedName(no);
+}
+
+// A 32-bit field as the unsigned word a numbered write sends: -1 is 4294967295.
+std::optional<double> AsWord(std::optional<double> v) {
+  constexpr double kWords = 4294967296.0;
+  if (v && *v < 0 && *v >= -kWords / 2) return *v + kWords;
+  return v;
 }
 
 // Every number of the parameter record whose value `sent` changes from `read`.
@@ -90,16 +99,24 @@ void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Iden
       e.op = kOpSetPosition;
       e.args = {{"position", event.position}};
       break;
-    case axlink::SendKind::ParamWrite:
+    case axlink::SendKind::ParamWrite: {
       e.op = event.writeKind == axlink::ParamWriteKind::Byte ? kOpWriteByte : kOpWriteReal;
-      e.changes.push_back({event.paramNo, NameOf(event.paramNo),
-                           model::NumberedValue(doc.paramsRead, doc.linRead, event.paramNo),
-                           event.value});
+      // A word is compared and shown as the unsigned number it went as.
+      std::optional<double> before =
+          model::NumberedValue(doc.paramsRead, doc.linRead, event.paramNo);
+      if (event.writeKind == axlink::ParamWriteKind::Word) before = AsWord(before);
+      e.changes.push_back({event.paramNo, NameOf(event.paramNo), before, event.value});
       break;
-    case axlink::SendKind::RecordWrite:
+    }
+    case axlink::SendKind::RecordWrite: {
       e.op = kOpWriteRecord;
-      e.changes = RecordChanges(doc.paramsRead, doc.params);
+      // Only what the server's StParam layout carries is sent.
+      model::ParamRecord sent = doc.paramsRead;
+      if (model::CopyParamBlockFields(doc.linkVersions.table[2], doc.params, sent)) {
+        e.changes = RecordChanges(doc.paramsRead, sent);
+      }
       break;
+    }
     case axlink::SendKind::ClearLog:
       e.op = kOpClearLog;
       break;

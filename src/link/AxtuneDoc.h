@@ -89,6 +89,10 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   // One refresh tick for `page` (0 to 11). `list` is the overview entry the page view polls; it
   // is read only on page 1 and may be null. Returns whether the page must be redrawn.
   bool RefreshAxisData(int32_t page, const axlink::AxisTarget* list);
+  // The start of a pass of the page view over the overview rows. A silent read that failed
+  // skips its axis for the rest of the pass, and when its server did not answer at all (a
+  // timeout, no connection) every axis of that server; the next pass tries them again.
+  void BeginOverviewPass() { bOverviewReadFailed = false; }
   // The process images the I/O page reads for the current axis, in reading order: the device
   // interface records from AxisRef layout 4 on (when the AxisRef record announces them), else
   // by the encoder type of the parameter record (none for type 0).
@@ -148,6 +152,9 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   model::ParamRecord params;
   model::AxisRefRecord axisRef;
   model::IoRecords io;
+  // Which of `io` hold the current axis's values: read (or cleared as its layout says) since the
+  // axis was selected. Every selection clears the images and these.
+  std::array<bool, model::kIoRecordCount> ioRead{};
   model::LinRecord lin;
   // The parameter and characteristic values as the controller last reported them: copied at every
   // read of the records and followed by every successful write. A download takes the typed values
@@ -160,6 +167,9 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   // never show another axis's values.
   model::RuntimeRecord listRuntime;
   model::AxisRefRecord listAxisRef;
+  // Set by a tick on page 1 that read the list axis's records into the two above; a row whose
+  // read failed or was skipped keeps what it showed.
+  bool bListRead = false;
 
   int32_t nJogState = 0;
   // Ticks since the last page-specific read, 0 to 20.
@@ -179,13 +189,31 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   int32_t WriteParamNo(double value, uint16_t no, axlink::ParamWriteKind kind);
   void SetDefaultAuxNames();
   bool StillRunning() const { return !bCommStopped; }
+  bool OverviewReadSkipped(const axlink::AxisTarget& list) const;
   void ReadListAxisSilently(const axlink::AxisTarget& list);
+  int32_t ReadListAxis(const model::AxisLink& link, const axlink::AxisTarget& list);
+  void TakeListReferenceVelo(const axlink::AxisTarget& list);
   void ReadPageRecords(int32_t page, const axlink::AxisTarget* list);
   void ReadIoPage();
+  void ClearIoRecords();
   void ReadLinPage(int32_t page);
 
   oxa::IOxa& oxa_;
   axlink::IDocUi& ui_;
   i18n::StringTable& strings_;
   std::vector<axlink::IDocObserver*> observers_;
+  // The silent overview read that failed: the rows it holds back until the next pass.
+  struct OverviewFailure {
+    oxa::OxaAddr addr;
+    uint16_t number = 0;
+    bool wholeServer = false;
+  };
+  OverviewFailure overviewFailed_;
+  // The ReferenceVelo of each listed axis that is read by block, read once after a login.
+  struct ListReferenceVelo {
+    oxa::OxaAddr addr;
+    uint16_t number = 0;
+    double velo = 0;
+  };
+  std::vector<ListReferenceVelo> listReferenceVelos_;
 };

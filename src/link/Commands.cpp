@@ -147,8 +147,13 @@ int32_t CAxtuneDoc::WriteParamNo(double value, uint16_t no, axlink::ParamWriteKi
     const bool byte = kind == axlink::ParamWriteKind::Byte;
     const int32_t err = byte ? model::WriteParamNoByte(link, static_cast<int32_t>(value), no)
                              : model::WriteParamNoReal(link, value, no);
-    // The controller holds the value now, as one byte when it went as one.
-    const double held = byte ? static_cast<double>(static_cast<int32_t>(value) & 0xFF) : value;
+    // The controller holds the value now: one byte when it went as one, a word in the field's
+    // own bits (FFFFFFFF is -1 in a signed field).
+    double held = value;
+    if (byte) held = static_cast<double>(static_cast<int32_t>(value) & 0xFF);
+    if (kind == axlink::ParamWriteKind::Word) {
+      held = static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(value)));
+    }
     if (err == oxa::kOk) model::StoreNumberedValue(paramsRead, linRead, no, held);
     return err;
   });
@@ -163,7 +168,7 @@ int32_t CAxtuneDoc::WriteParamNoByte(int32_t value, uint16_t no) {
 }
 
 int32_t CAxtuneDoc::WriteParamNoUInt(uint32_t value, uint16_t no) {
-  return WriteParamNo(static_cast<double>(value), no, axlink::ParamWriteKind::Real);
+  return WriteParamNo(static_cast<double>(value), no, axlink::ParamWriteKind::Word);
 }
 
 int32_t CAxtuneDoc::SetLogLevel(uint32_t level) {
@@ -183,7 +188,8 @@ int32_t CAxtuneDoc::WriteParamRecordToAxis() {
       Event(axlink::SendKind::RecordWrite, model::RecordGroup(link.axis), model::kParamBlockOffset),
       [&] {
         const int32_t err = model::WriteParamRecord(link, params);
-        if (err == oxa::kOk) paramsRead = params;
+        // The controller holds now what the block carried; the rest it never received.
+        if (err == oxa::kOk) model::CopyParamBlockFields(link.versions[2], params, paramsRead);
         ReportOxaError(false, true, err, model::RecordGroup(link.axis), model::kParamBlockOffset);
         return err;
       });

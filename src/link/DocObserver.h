@@ -20,8 +20,10 @@ enum class SendKind : uint8_t {
   ClearLog,     // the controller's message log cleared
 };
 
-// How a numbered write puts its value on the wire.
-enum class ParamWriteKind : uint8_t { Real, Byte };
+// How a numbered write puts its value on the wire: a double, one byte, or an unsigned 32-bit
+// word converted to a double (a hex word FFFFFFFF goes as 4294967295, whatever the field's
+// signedness).
+enum class ParamWriteKind : uint8_t { Real, Byte, Word };
 
 struct SendEvent {
   SendKind kind = SendKind::Command;

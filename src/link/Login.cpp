@@ -108,6 +108,7 @@ class Scan {
         continue;
       }
       std::array<uint8_t, 2> buf{};
+      const Probe probe(*this);
       if (Read(kVersionTableGroup, word.offset, buf) == oxa::kOk) {
         table[w] = oxa::bytes::At<int16_t>(buf, 0);
       } else {
@@ -126,27 +127,56 @@ class Scan {
     return !cancelled_;
   }
 
-  int32_t Read(uint32_t group, uint32_t offset, std::span<uint8_t> buf) {
+  // One probe of the scan (a task, a runtime, a server, a word of the version table): it
+  // timed out when one of its requests did. Once two probes in a row timed out, the target
+  // accepts requests and answers none (a hung controller): every later request of this login
+  // fails at once with the timeout code, so the login costs two timeouts, not one per probe.
+  class Probe {
+   public:
+    explicit Probe(Scan& scan) : scan_(scan) { scan_.probeTimedOut_ = false; }
+    ~Probe() {
+      scan_.timedOutInRow_ = scan_.probeTimedOut_ ? scan_.timedOutInRow_ + 1 : 0;
+      if (scan_.timedOutInRow_ >= kTimedOutProbesOfAHungTarget) scan_.hung_ = true;
+    }
+    Probe(const Probe&) = delete;
+    Probe& operator=(const Probe&) = delete;
+
+   private:
+    Scan& scan_;
+  };
+  static constexpr int kTimedOutProbesOfAHungTarget = 2;
+
+  // Every request of the scan goes through here.
+  template <class Request>
+  int32_t Send(Request&& request) {
     if (unreachable_) return oxa::kErrNoResponse;
-    const int32_t r =
-        oxa_.OxaSyncReadReq(&addr_, group, offset, static_cast<uint32_t>(buf.size()), buf.data());
+    if (hung_) return oxa::kErrTimeout;
+    const int32_t r = request();
     unreachable_ = MachineUnreachable(r);
+    if (r == oxa::kErrTimeout) probeTimedOut_ = true;
     return r;
+  }
+
+  int32_t Read(uint32_t group, uint32_t offset, std::span<uint8_t> buf) {
+    return Send([&] {
+      return oxa_.OxaSyncReadReq(&addr_, group, offset, static_cast<uint32_t>(buf.size()),
+                                 buf.data());
+    });
   }
 
   // Asks the runtime at the current port for the value of a symbol and releases the handle
   // again; false when the symbol, its handle or its value is not there.
   bool ReadSymbol(std::string_view name, std::span<uint8_t> value) {
     std::array<uint8_t, 4> handleBuf{};
-    int32_t r = oxa_.OxaSyncReadWriteReq(&addr_, kSymHandleByName, 0, 4, handleBuf.data(),
-                                         static_cast<uint32_t>(name.size()), name.data());
-    unreachable_ = MachineUnreachable(r);
+    const int32_t r = Send([&] {
+      return oxa_.OxaSyncReadWriteReq(&addr_, kSymHandleByName, 0, 4, handleBuf.data(),
+                                      static_cast<uint32_t>(name.size()), name.data());
+    });
     if (r != oxa::kOk) return false;
     const uint32_t handle = oxa::bytes::At<uint32_t>(handleBuf, 0);
     const bool ok = Read(kSymValueByHandle, handle, value) == oxa::kOk;
     if (!unreachable_) {
-      r = oxa_.OxaSyncWriteReq(&addr_, kSymReleaseHandle, 0, 4, handleBuf.data());
-      unreachable_ = MachineUnreachable(r);
+      Send([&] { return oxa_.OxaSyncWriteReq(&addr_, kSymReleaseHandle, 0, 4, handleBuf.data()); });
     }
     return ok;
   }
@@ -156,6 +186,7 @@ class Scan {
     addr_.port = runtime;
     for (uint16_t task = 1; task <= 4 && !Stopped(); ++task) {
       if (!Next(runtime, task)) break;
+      const Probe probe(*this);
       const std::string name = ".SYSTEMTASKINFOARR[" + std::to_string(task) + "].ACTIVE";
       std::array<uint8_t, 1> active{};
       if (ReadSymbol(name, active) && active[0] != 0) {
@@ -167,6 +198,7 @@ class Scan {
   }
 
   uint16_t ProbeRuntime(uint16_t runtime) {
+    const Probe probe(*this);
     addr_.port = runtime;
     std::array<uint8_t, 4> count{};
     if (ReadSymbol("Corvane_SystemInfoVarList._TASKINFO[1].CycleCount", count) &&
@@ -177,6 +209,7 @@ class Scan {
   }
 
   void ProbeServer(uint16_t port) {
+    const Probe probe(*this);
     addr_.port = port;
     std::array<uint8_t, kTextBufferSize> text{};
     if (Read(kIdentGroup, 0, text) != oxa::kOk) return;
@@ -224,6 +257,9 @@ class Scan {
   oxa::OxaAddr addr_;
   bool unreachable_ = false;
   bool cancelled_ = false;
+  bool probeTimedOut_ = false;
+  int timedOutInRow_ = 0;
+  bool hung_ = false;
   size_t done_ = 0;
   std::vector<FoundServer> found_;
 };

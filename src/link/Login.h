@@ -90,9 +90,12 @@ void Logout(const LoginEnv& env);
 
 // Logs out, scans the target and, when a server was found, goes online. Returns true online.
 //
-// Once the target machine itself stops answering (no route, connection refused or reset, or a
-// timeout) the scan ends at once and the login stays offline: every remaining probe would go
-// to the same machine and cost one more timeout each.
+// Once the target machine itself cannot be reached (no route, connection refused or reset, a
+// connect that timed out) the scan ends at once and the login stays offline: every remaining
+// probe would go to the same machine and cost one more timeout each. A machine that takes
+// requests and answers none is given up after two probes in a row timed out: the remaining
+// probes of this login fail at once with the timeout code and are skipped as any timed-out
+// probe is; the next login asks again.
 bool Login(const LoginEnv& env);
 
 }  // namespace axlink

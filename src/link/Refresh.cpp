@@ -26,6 +26,8 @@ constexpr uint32_t kStepLin = 4;
 // The I/O records report their index offsets as steps: 16 to 19 the four standard records, 20
 // and 21 the encoder-specific ones, 22 and 23 the device interface records.
 
+// The parameter number of ReferenceVelo.
+constexpr uint16_t kReferenceVeloNo = 8;
 // The LinTab page re-reads its record once the tick counter has passed this.
 constexpr int32_t kLinTabTicks = 5;
 // From this AxisRef layout on, the I/O page shows the device interface records.
@@ -34,6 +36,12 @@ constexpr int16_t kDevIoAxisRefLayout = 4;
 // Encoder types whose terminal images come through the drive device.
 bool DeviceEncoder(int16_t type) {
   return type == 7 || type == 24 || type == 25 || type == 29 || type == 31;
+}
+
+// Failures that say the server as a whole does not answer, as opposed to one request refused.
+bool ServerDown(int32_t err) {
+  return err == oxa::kErrTimeout || err == oxa::kErrNoResponse ||
+         err == oxa::kErrTargetMachineNotFound;
 }
 
 model::AxisLink LinkOf(oxa::IOxa& oxa, const axlink::AxisTarget& t, model::IErrorReport* report) {
@@ -51,7 +59,8 @@ model::AxisLink LinkOf(oxa::IOxa& oxa, const axlink::AxisTarget& t, model::IErro
 
 bool CAxtuneDoc::RefreshAxisData(int32_t page, const axlink::AxisTarget* list) {
   nTickCount = std::min(nTickCount + 1, kTickLimit);
-  if (page == kOverview && !bOverviewReadFailed && list != nullptr && list->addr.port != 0) {
+  bListRead = false;
+  if (page == kOverview && list != nullptr && list->addr.port != 0 && !OverviewReadSkipped(*list)) {
     ReadListAxisSilently(*list);
   }
 
@@ -94,14 +103,64 @@ bool CAxtuneDoc::RefreshAxisData(int32_t page, const axlink::AxisTarget* list) {
   return redraw;
 }
 
+bool CAxtuneDoc::OverviewReadSkipped(const axlink::AxisTarget& list) const {
+  return bOverviewReadFailed && list.addr == overviewFailed_.addr &&
+         (overviewFailed_.wholeServer || list.number == overviewFailed_.number);
+}
+
 void CAxtuneDoc::ReadListAxisSilently(const axlink::AxisTarget& list) {
-  const model::AxisLink link = LinkOf(oxa_, list, nullptr);
+  const int32_t err = ReadListAxis(LinkOf(oxa_, list, nullptr), list);
+  if (err == oxa::kOk) return;
+  bOverviewReadFailed = true;
+  // A server that does not answer would cost one timeout for each of its rows.
+  overviewFailed_ = {list.addr, list.number, ServerDown(err)};
+}
+
+// The AxisRef and runtime records of the list axis, reported through link.report (with stop)
+// when it has one; sets bListRead when both arrived. Returns the first failure's code.
+int32_t CAxtuneDoc::ReadListAxis(const model::AxisLink& link, const axlink::AxisTarget& list) {
+  const uint32_t group = model::RecordGroup(list.number);
+  int32_t err = model::ReadAxisRef(link, listAxisRef, listRuntime);
+  if (link.report != nullptr) link.report->ReportOxaError(true, false, err, group, kStepAxisRef);
+  if (err != oxa::kOk) return err;
   // The list axis's own notice of changed parameters stays pending: it is acknowledged by the
   // reads of that axis once it is the current one.
-  if (model::ReadAxisRef(link, listAxisRef, listRuntime) != oxa::kOk ||
-      model::ReadRuntimeRecord(link, listRuntime, true) != oxa::kOk) {
-    bOverviewReadFailed = true;
+  err = model::ReadRuntimeRecord(link, listRuntime, true);
+  if (link.report != nullptr) link.report->ReportOxaError(true, false, err, group, kStepRuntime);
+  if (err != oxa::kOk) return err;
+  TakeListReferenceVelo(list);
+  bListRead = true;
+  return oxa::kOk;
+}
+
+// A block of StRtData carries no ReferenceVelo: the current axis has the document's, every other
+// axis's is read once after a login from its parameters. The batch layouts carry it themselves.
+void CAxtuneDoc::TakeListReferenceVelo(const axlink::AxisTarget& list) {
+  if (model::RuntimeBlockLength(list.versions.table[1]) == 0) return;
+  if (bAxisSelected && list.addr == axisAddr && list.number == nAxis) {
+    listRuntime.ReferenceVelo = runtime.ReferenceVelo;
+    return;
   }
+  for (const ListReferenceVelo& known : listReferenceVelos_) {
+    if (known.addr == list.addr && known.number == list.number) {
+      listRuntime.ReferenceVelo = known.velo;
+      return;
+    }
+  }
+  const model::AxisLink link = LinkOf(oxa_, list, nullptr);
+  double velo = 0;
+  int32_t err = oxa::kOk;
+  if (model::ChooseParamReadMethod(link.lib) == model::ParamReadMethod::Block) {
+    model::ParamRecord p;
+    model::RuntimeRecord unused;
+    err = model::ReadParamRecord(model::kPageGlobal, link, p, unused);
+    velo = p.ReferenceVelo;
+  } else {
+    err = model::ReadParamNoReal(link, velo, 0.0, kReferenceVeloNo);
+  }
+  // A failed read shows no setpoint velocity and is tried again at the row's next read.
+  listRuntime.ReferenceVelo = err == oxa::kOk ? velo : 0.0;
+  if (err == oxa::kOk) listReferenceVelos_.push_back({list.addr, list.number, velo});
 }
 
 void CAxtuneDoc::ReadPageRecords(int32_t page, const axlink::AxisTarget* list) {
@@ -116,14 +175,7 @@ void CAxtuneDoc::ReadPageRecords(int32_t page, const axlink::AxisTarget* list) {
     case kOverview: {
       nTickCount = 0;
       if (list == nullptr || list->addr.port == 0) break;
-      const model::AxisLink listLink = LinkOf(oxa_, *list, this);
-      const uint32_t listGroup = model::RecordGroup(list->number);
-      ReportOxaError(true, false, model::ReadAxisRef(listLink, listAxisRef, listRuntime), listGroup,
-                     kStepAxisRef);
-      if (StillRunning()) {
-        ReportOxaError(true, false, model::ReadRuntimeRecord(listLink, listRuntime, true),
-                       listGroup, kStepRuntime);
-      }
+      ReadListAxis(LinkOf(oxa_, *list, this), *list);
       break;
     }
     case kOnline:
@@ -162,12 +214,19 @@ void CAxtuneDoc::ReadIoPage() {
   const model::AxisLink link = CurrentLink();
   const uint32_t group = model::RecordGroup(link.axis);
   // Without terminal records the page shows a cleared encoder image.
-  if (link.versions[0] < kDevIoAxisRefLayout && params.EncoderType == 0) io.encoderIn.Clear();
+  if (link.versions[0] < kDevIoAxisRefLayout && params.EncoderType == 0) {
+    io.encoderIn.Clear();
+    ioRead[static_cast<size_t>(model::IoRecordId::EncoderIn)] = true;
+  }
   // Each record's step is its index offset; the reads end at the first failure.
   for (const model::IoRecordId id : IoPageRecords()) {
     if (!StillRunning()) break;
-    ReportOxaError(true, false, model::ReadIoRecord(link, id, io), group,
-                   model::IoInfo(id).indexOffset);
+    const int32_t err = model::ReadIoRecord(link, id, io);
+    bool& read = ioRead[static_cast<size_t>(id)];
+    // A row that shows for the first time needs the page's visibility again.
+    if (err == oxa::kOk && !read) bRedrawRequested = true;
+    if (err == oxa::kOk) read = true;
+    ReportOxaError(true, false, err, group, model::IoInfo(id).indexOffset);
   }
 }
 

@@ -41,12 +41,11 @@ void CAxtuneDoc::ResetDocument() {
   model::ResetParamRecordForDocument(params);
   model::ResetAxisRefRecord(axisRef);
   model::ResetLinRecord(lin);
-  for (size_t i = 0; i < model::kIoRecordCount; ++i) {
-    const auto bytes = model::IoBytes(io, static_cast<model::IoRecordId>(i));
-    std::fill(bytes.begin(), bytes.end(), uint8_t{0});
-  }
+  ClearIoRecords();
   model::ResetRuntimeRecord(listRuntime);
   model::ResetAxisRefRecord(listAxisRef);
+  bListRead = false;
+  listReferenceVelos_.clear();
   paramsRead = params;
   linRead = lin;
 }
@@ -84,6 +83,8 @@ bool CAxtuneDoc::SelectAxis(const axlink::AxisTarget& target, int32_t page) {
   paramsRead = params;
   linRead = lin;
   runtime = newRuntime;
+  // The I/O page shows only what it reads for this axis.
+  ClearIoRecords();
   axisName = std::string(Terminated(name.data(), name.size()));
   axisAddr = target.addr;
   nAxis = target.number;
@@ -95,6 +96,14 @@ bool CAxtuneDoc::SelectAxis(const axlink::AxisTarget& target, int32_t page) {
   bRedrawRequested = true;
   ui_.RequestRedisplay();
   return true;
+}
+
+void CAxtuneDoc::ClearIoRecords() {
+  for (size_t i = 0; i < model::kIoRecordCount; ++i) {
+    const auto bytes = model::IoBytes(io, static_cast<model::IoRecordId>(i));
+    std::fill(bytes.begin(), bytes.end(), uint8_t{0});
+  }
+  ioRead.fill(false);
 }
 
 bool CAxtuneDoc::ReselectAxis(int32_t page) {

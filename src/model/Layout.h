@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <type_traits>
@@ -82,10 +83,9 @@ constexpr FieldRef<Rec> MakeFieldRef(std::string_view name, void* (*at)(Rec&)) {
 }
 
 // FIELD(Rec, Name): the FieldRef of record member Rec::Name, named after it.
-#define AXTUNE_FIELD(Rec, Name)                                                  \
-  ::model::MakeFieldRef<Rec, decltype(Rec::Name)>(#Name, [](Rec& r) -> void* { \
-    return static_cast<void*>(&r.Name);                                          \
-  })
+#define AXTUNE_FIELD(Rec, Name)                    \
+  ::model::MakeFieldRef<Rec, decltype(Rec::Name)>( \
+      #Name, [](Rec& r) -> void* { return static_cast<void*>(&r.Name); })
 
 // What a layout holds for a field.
 struct Slot {
@@ -93,9 +93,11 @@ struct Slot {
   Kind kind = Keep;
   uint32_t offset = 0;
 };
-constexpr Slot At(uint32_t offset) { return {Slot::Offset, offset}; }
-inline constexpr Slot Z{Slot::Zero, 0};  // the read sets the field to 0
-inline constexpr Slot K{Slot::Keep, 0};  // the read leaves the field as it is
+constexpr Slot At(uint32_t offset) {
+  return {Slot::Offset, offset};
+}
+inline constexpr Slot Z{Slot::Zero, 0};   // the read sets the field to 0
+inline constexpr Slot K{Slot::Keep, 0};   // the read leaves the field as it is
 inline constexpr Slot ONE{Slot::One, 0};  // the read sets the field to 1 (1.0 for a double)
 
 template <class Rec, size_t NL>
@@ -250,6 +252,25 @@ bool EncodeBlock(const LayoutTable<Rec, NL>& table, int column, const Rec& rec,
     }
   }
   return ok;
+}
+
+// Copies from `from` into `to` every field that EncodeBlock puts into the block of column
+// `column`: the fields with an offset, and of fields that share one offset only the first in
+// table order. The other fields of `to` stay as they are.
+template <class Rec, size_t NL>
+void CopyEncodedFields(const LayoutTable<Rec, NL>& table, int column, const Rec& from, Rec& to) {
+  if (column < 0 || static_cast<size_t>(column) >= NL) return;
+  const auto c = static_cast<size_t>(column);
+  for (auto it = table.rows.begin(); it != table.rows.end(); ++it) {
+    const Slot slot = it->slots[c];
+    if (slot.kind != Slot::Offset) continue;
+    const bool shared = std::any_of(table.rows.begin(), it, [&](const auto& earlier) {
+      return earlier.slots[c].kind == Slot::Offset && earlier.slots[c].offset == slot.offset;
+    });
+    if (shared) continue;
+    std::memcpy(it->field.at(to), it->field.at(const_cast<Rec&>(from)),
+                WireSize(it->field.type) * it->field.count);
+  }
 }
 
 // True when every offset of every layout lies inside its block; the tests call it per table.

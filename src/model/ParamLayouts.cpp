@@ -171,4 +171,18 @@ bool EncodeParamBlock(int version, const ParamRecord& rec, std::span<uint8_t> bl
   return true;
 }
 
+bool CopyParamBlockFields(int version, const ParamRecord& sent, ParamRecord& held) {
+  const int column = kTable.Column(version);
+  if (column < 0) return false;
+  CopyEncodedFields(kTable, column, sent, held);
+  const uint32_t nameLength = ParamFileNameWireLength(version);
+  held.FileName.fill('\0');
+  std::memcpy(held.FileName.data(), sent.FileName.data(), nameLength - 1);
+  if (version == kPehLayout) {
+    held.PehFilter = sent.PehFilter;
+    held.PehEnabled = sent.PehEnabled;
+  }
+  return true;
+}
+
 }  // namespace model

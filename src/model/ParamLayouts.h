@@ -37,4 +37,10 @@ bool DecodeParamBlock(int version, std::span<const uint8_t> block, ParamRecord& 
 // buffer has the wrong length.
 bool EncodeParamBlock(int version, const ParamRecord& rec, std::span<uint8_t> block);
 
+// What the controller holds of `sent` after a block write of layout `version`, copied into
+// `held`: every field the block carries (of a pair that shares an offset the first), FileName as
+// far as the layout holds it, and in layout 13 PehFilter and PehEnabled. The fields the block
+// has no place for keep their values. False, and nothing copied, when the version has no layout.
+bool CopyParamBlockFields(int version, const ParamRecord& sent, ParamRecord& held);
+
 }  // namespace model

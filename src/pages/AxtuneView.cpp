@@ -350,8 +350,8 @@ void CAxtuneView::ShowParameterValues(int page, bool typeLists) {
 
 void CAxtuneView::ShowOnlineValues(int page, bool redraw) {
   const model::ParamRecord& p = doc_.params;
-  const layout::OnlineRecords records{doc_.runtime,    doc_.axisRef,  doc_.io,
-                                      doc_.messageLog, p.EncoderType, p.DriveType};
+  const layout::OnlineRecords records{doc_.runtime,  doc_.axisRef, doc_.io,     doc_.messageLog,
+                                      p.EncoderType, p.DriveType,  &doc_.ioRead};
   const std::string_view undefined = strings_.Text(layout::kTextUndefined);
   for (const PageControl& c : controls_) {
     if (c.page != page) continue;
@@ -394,15 +394,19 @@ void CAxtuneView::RefreshOverview() {
   const size_t count = listed_.size();
   if (count == 0 || !resolver_) return;
   const size_t rows = std::min(count, kOverviewRowsPerTick);
+  doc_.BeginOverviewPass();
   for (size_t i = 0; i < rows; ++i) {
     if (nOverviewRow < 1 || static_cast<size_t>(nOverviewRow) > count) nOverviewRow = 1;
     const size_t row = static_cast<size_t>(nOverviewRow - 1);
     const axlink::OverviewEntry& entry = listed_[row];
     if (std::optional<axlink::AxisTarget> target = resolver_(entry)) {
       doc_.RefreshAxisData(kPageOverview, &*target);
-      const bool current = IsCurrentAxis(entry);
-      if (current) bUnsavedShown = doc_.listRuntime.Unsaved;
-      WriteOverviewRow(row, current);
+      // A row whose read failed or was skipped keeps its values until the next pass reads it.
+      if (doc_.bListRead) {
+        const bool current = IsCurrentAxis(entry);
+        if (current) bUnsavedShown = doc_.listRuntime.Unsaved;
+        WriteOverviewRow(row, current);
+      }
     }
     nOverviewRow = static_cast<size_t>(nOverviewRow) >= count ? 1 : nOverviewRow + 1;
   }

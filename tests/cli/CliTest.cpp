@@ -1,5 +1,9 @@
 // axtune-cli run in-process against an emulated plant: the JSON it prints and its exit codes.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -99,6 +103,29 @@ TEST_F(CliTest, TargetsAreLocalARouteOrANetId) {
   r = Cli({"discover", "--sim-config", demo, "--target", "Nowhere"});
   EXPECT_EQ(r.code, cli::kExitNothingFound);
   EXPECT_NE(r.err.find("Nowhere"), std::string::npos);
+}
+
+// A controller that takes connections and answers nothing: the kernel accepts them into the
+// listener's queue, which nobody serves. The client drops its connection at every timeout and
+// connects anew for the next request, so the queue counts the requests that timed out.
+TEST_F(CliTest, DiscoverGivesAHungControllerTwoTimeouts) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), len), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  ASSERT_EQ(::listen(listener, 64), 0);
+  const std::string routes = "local 127.0.0.1.1.1 127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  setenv("OXA_ROUTES", WriteFile("cli_hung.conf", routes + "\n").c_str(), 1);
+
+  const CliRun r = Cli({"discover"});
+  EXPECT_EQ(r.code, cli::kExitNothingFound) << r.err;
+  int connections = 0;
+  for (int c; (c = ::accept(listener, nullptr, nullptr)) >= 0; ++connections) ::close(c);
+  ::close(listener);
+  EXPECT_EQ(connections, 2);  // two timeouts of 1000 ms
 }
 
 TEST_F(CliTest, RouteFileWarningsGoToStderrOnly) {

@@ -2,12 +2,14 @@
 // and after, the results, and that each entry is on file before its request goes out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "common/TempDir.h"
 #include "journal/Journal.h"
 #include "journal/Recorder.h"
 #include "link/DocSession.h"
+#include "model/ParamNumbers.h"
 #include "sim/ParamStore.h"
 
 namespace {
@@ -130,6 +132,7 @@ TEST(JournalDocTest, EntriesCarryTheValueBeforeTheValueSentAndTheResult) {
 
 TEST(JournalDocTest, ASecondWriteStartsFromTheFirstOnesValueAndAFailedOneChangesNothing) {
   JournaledDoc j;
+  sim::ParamsOf(j.s.Axis(851, 1))->Record().PositionMask = -1;
   j.s.Fault(kParamNo1, 1901, oxa::kErrInvalidData);
   ASSERT_TRUE(j.s.Select());
   const double jogFast = j.s.doc.params.JogFast;
@@ -138,10 +141,19 @@ TEST(JournalDocTest, ASecondWriteStartsFromTheFirstOnesValueAndAFailedOneChanges
   j.s.doc.WriteParamNoReal(jogFast + 2, 1900);
   j.s.doc.WriteParamNoReal(jogSlow + 1, 1901);  // refused
   j.s.doc.WriteParamNoReal(jogSlow + 2, 1901);  // refused
+  // A hex word goes as an unsigned 32-bit number and is compared as one: FFFFFFFF unchanged,
+  // and a word above 7FFFFFFF is what the next write starts from.
+  j.s.doc.WriteParamNoUInt(0xFFFFFFFFu, 1119);
+  j.s.doc.WriteParamNoUInt(0x80000001u, 1119);
+  j.s.doc.WriteParamNoUInt(0x80000002u, 1119);
   const auto entries = j.Entries();
-  ASSERT_EQ(entries.size(), 4u);
+  ASSERT_EQ(entries.size(), 7u);
   EXPECT_EQ(entries[1].changes[0].before, jogFast + 1);
   EXPECT_EQ(entries[3].changes[0].before, jogSlow);
+  const std::vector<journal::Change> word{{1119, "PositionMask", 4294967295.0, 4294967295.0}};
+  EXPECT_EQ(entries[4].changes, word);
+  EXPECT_EQ(entries[6].changes[0].before, 2147483649.0);
+  EXPECT_EQ(j.s.doc.paramsRead.PositionMask, static_cast<int32_t>(0x80000002u));
 }
 
 TEST(JournalDocTest, WholeRecordWriteListsTheFieldsItChanges) {
@@ -168,6 +180,78 @@ TEST(JournalDocTest, WholeRecordWriteListsTheFieldsItChanges) {
   EXPECT_EQ(entries[0].result, 0);
   EXPECT_TRUE(entries[1].changes.empty());  // the first write made them the controller's
   EXPECT_EQ(entries[1].result, -1);
+}
+
+// In every StParam layout a whole-record write journals exactly the fields its block carries,
+// and the document takes only those for the controller's: checked against what the emulated
+// server decoded from the block it received. Every number gets a value of its own, none 0 or 1,
+// and booleans flip; the server's booleans are those the document read, so only a value the block
+// carried can match what was typed.
+TEST(JournalDocTest, WholeRecordWriteJournalsWhatItsLayoutCarriesAndNothingElse) {
+  std::vector<uint16_t> numbers;
+  for (const model::ParamField& f : model::ParamFields()) {
+    if (model::NumberedName(f.no) != "") numbers.push_back(f.no);
+  }
+  for (uint16_t i = 0; i < 20; ++i) numbers.push_back(static_cast<uint16_t>(2001 + i));
+  const model::LinRecord lin;
+  const auto value = [&lin](const model::ParamRecord& r, uint16_t no) {
+    return model::NumberedValue(r, lin, no);
+  };
+  for (const int layout : {0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}) {
+    ServerSpec spec;
+    spec.port = 802;
+    spec.lib = {2, 1, 6};
+    spec.table = {2,
+                  4,
+                  static_cast<int16_t>(layout),
+                  1,
+                  std::nullopt,
+                  4,
+                  1,
+                  1,
+                  4,
+                  std::nullopt,
+                  std::nullopt,
+                  std::nullopt,
+                  std::nullopt};
+    JournaledDoc j(spec);
+    ASSERT_TRUE(j.s.Select(spec)) << layout;
+    CAxtuneDoc& doc = j.s.doc;
+    model::ParamRecord& server = sim::ParamsOf(j.s.Axis(802, 1))->Record();
+    const model::ParamRecord before = doc.paramsRead;
+    model::LinRecord unused;
+    for (size_t k = 0; k < numbers.size(); ++k) {
+      const uint16_t no = numbers[k];
+      const model::ParamField* f = model::FindParamField(no);
+      double v = 100.0 + static_cast<double>(k);
+      if (f && f->type == model::ParamType::Bool) {
+        f->Ref<bool>(server) = f->Ref<bool>(before);
+        v = f->Ref<bool>(before) ? 0.0 : 1.0;
+      } else if (f && f->type == model::ParamType::Real) {
+        v += 0.5;
+      }
+      ASSERT_TRUE(model::StoreNumberedValue(doc.params, unused, no, v)) << no;
+    }
+    ASSERT_EQ(doc.WriteParamRecordToAxis(), 0) << layout;
+
+    const std::vector<Entry> entries = j.Entries();
+    ASSERT_EQ(entries.size(), 1u) << layout;
+    const std::vector<journal::Change>& changes = entries[0].changes;
+    for (const uint16_t no : numbers) {
+      const auto sent = value(doc.params, no);
+      const bool carried = value(server, no) == sent && sent != value(before, no);
+      const auto c = std::find_if(changes.begin(), changes.end(),
+                                  [no](const journal::Change& x) { return x.no == no; });
+      EXPECT_EQ(c != changes.end(), carried) << "layout " << layout << ", " << no;
+      if (c != changes.end()) {
+        EXPECT_EQ(c->before, value(before, no)) << no;
+        EXPECT_EQ(c->value, sent) << no;
+      }
+      EXPECT_EQ(value(doc.paramsRead, no), carried ? sent : value(before, no))
+          << "layout " << layout << ", " << no;
+    }
+    EXPECT_GT(changes.size(), 40u) << layout;
+  }
 }
 
 // Looks at the journal when the request is about to leave: observers hear of it in the order

@@ -2,7 +2,10 @@
 // emulator's own request log.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "FakePlant.h"
+#include "common/FakeOxa.h"
 #include "link/Login.h"
 #include "link/LoginJob.h"
 #include "link/Routes.h"
@@ -213,8 +216,9 @@ TEST(LoginSimTest, PortThatDoesNotAnswerIsSkippedAndTheProbesGoOn) {
   s.Server(Config(802, {2, 1, 6}));
   s.Cv3(851);
   s.Server(Config(851, {3, 0, 35}, {"A"}));
-  s.plant.Ctrl().Faults().Add(
-      {801, axlink::kSymHandleByName, std::nullopt, sim::Fault::Kind::Drop, 0, 0});
+  // One probe that times out skips its candidate only (two in a row give the target up, see
+  // HungController... below).
+  s.plant.Ctrl().Faults().Add({802, axlink::kIdentGroup, 0, sim::Fault::Kind::Drop, 0, 0});
   EXPECT_TRUE(s.Login());
   ASSERT_EQ(s.lists.Servers().size(), 1u);
   EXPECT_EQ(s.lists.Servers()[0].addr.port, 851);
@@ -327,6 +331,73 @@ TEST(LoginSimTest, CancelEndsTheScanBeforeTheNextProbeAndKeepsWhatWasFound) {
   EXPECT_EQ(progress.seen[16].servers, 1u);
   EXPECT_EQ(progress.seen[17].servers, 2u);
   EXPECT_EQ(axlink::kLoginProbes, 36u);
+}
+
+// A controller that takes every request and answers none, as a hung one does, until it is let
+// go; then the emulated plant answers. Each timeout would cost the login's 1000 ms.
+class HungOxa final : public fakeoxa::ScriptBase {
+ public:
+  explicit HungOxa(oxa::IOxa& inner) : inner_(inner) {}
+  int32_t OxaSyncReadReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t n,
+                         void* d) override {
+    return hung ? TimedOut() : inner_.OxaSyncReadReq(a, g, o, n, d);
+  }
+  int32_t OxaSyncWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t n,
+                          const void* d) override {
+    return hung ? TimedOut() : inner_.OxaSyncWriteReq(a, g, o, n, d);
+  }
+  int32_t OxaSyncReadWriteReq(const oxa::OxaAddr* a, uint32_t g, uint32_t o, uint32_t rn, void* rd,
+                              uint32_t wn, const void* wd) override {
+    return hung ? TimedOut() : inner_.OxaSyncReadWriteReq(a, g, o, rn, rd, wn, wd);
+  }
+  bool hung = true;
+  int timeouts = 0;
+
+ private:
+  int32_t TimedOut() {
+    ++timeouts;
+    return oxa::kErrTimeout;
+  }
+  oxa::IOxa& inner_;
+};
+
+// Both logins, the one discover runs and the window's LoginJob, give a hung controller two
+// timeouts (2 s), go through every probe and end offline; the next login finds it again.
+TEST(LoginSimTest, HungControllerCostsTwoTimeoutsAndTheNextLoginAsksAgain) {
+  const auto direct = [](const axlink::LoginEnv& env, axlink::ILoginProgress* progress) {
+    axlink::LoginEnv withProgress = env;
+    withProgress.progress = progress;
+    return axlink::Login(withProgress);
+  };
+  const auto job = [](const axlink::LoginEnv& env, axlink::ILoginProgress* progress) {
+    axlink::LoginJob j(*env.oxa, env.portHandle, env.target, env.targetTitle);
+    j.Run(progress);
+    return j.Apply(env);
+  };
+  const std::vector<
+      std::pair<const char*, std::function<bool(const axlink::LoginEnv&, axlink::ILoginProgress*)>>>
+      paths{{"discover", direct}, {"window", job}};
+  for (const auto& [name, login] : paths) {
+    auto plant = DemoPlant();
+    oxa::OxaDirect inner;
+    inner.Register(kNetId, plant->Ctrl());
+    HungOxa hung(inner);
+    axlink::AxisList lists;
+    fake::Doc doc;
+    axlink::FrameStatus status;
+    const axlink::LoginEnv env{&hung,  inner.OxaPortOpen(), kNetId, "Axtune -> Local", &lists, &doc,
+                               &status};
+    Progress progress;
+    EXPECT_FALSE(login(env, &progress)) << name;
+    EXPECT_EQ(hung.timeouts, 2) << name;
+    EXPECT_EQ(progress.seen.size(), axlink::kLoginProbes) << name;
+    EXPECT_EQ(status.connection, "OFFLINE") << name;
+
+    hung.hung = false;
+    EXPECT_TRUE(login(env, nullptr)) << name;
+    EXPECT_EQ(lists.Servers().size(), 3u) << name;
+    EXPECT_EQ(hung.timeouts, 2) << name;
+  }
 }
 
 TEST(LoginSimTest, JobAppliedAfterwardsGivesWhatADirectLoginGives) {

@@ -77,6 +77,87 @@ TEST(RefreshSimTest, FailedOverviewReadIsSilentAndPausesOnlyTheOverviewReads) {
   EXPECT_TRUE(s.ui.boxes.empty());
 }
 
+// Every overview row carries its own axis's ReferenceVelo. A StRtData block has none: the
+// current axis takes the document's (150, not the controller's 100), the others' are read once
+// after a login (here as the StParam block of V2.1), not at every pass. The batch layouts bring
+// it themselves. The second login follows a logout: no axis is current.
+TEST(RefreshSimTest, OverviewRowsCarryTheirOwnReferenceVeloReadOncePerLogin) {
+  struct Case {
+    const char* name;
+    ServerSpec spec;
+    std::array<std::array<double, 3>, 2> shown;  // per login, the rows of axes 1 to 3
+    std::array<size_t, 2> paramReads;            // per login
+  };
+  ServerSpec batch;
+  batch.axes = {"A", "B", "C"};
+  ServerSpec block = V21();
+  block.axes = batch.axes;
+  const Case cases[] = {
+      {"block", block, {{{150, 200, 300}, {100, 200, 300}}}, {2, 3}},
+      {"batch", batch, {{{100, 200, 300}, {100, 200, 300}}}, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    DocSession s(c.spec);
+    for (uint16_t n = 1; n <= 3; ++n) {
+      sim::ParamsOf(s.Axis(c.spec.port, n))->Record().ReferenceVelo = 100.0 * n;
+    }
+    ASSERT_TRUE(s.Select(c.spec, 1)) << c.name;
+    const axlink::AxisTarget first = s.Target(c.spec, 1);
+    s.doc.RefreshAxisData(model::kPageOverview, &first);  // reads the page's parameters
+    s.doc.runtime.ReferenceVelo = 150.0;
+    for (size_t login = 0; login < 2; ++login) {
+      s.Reset();
+      for (int pass = 0; pass < 3; ++pass) {
+        s.doc.BeginOverviewPass();
+        for (uint16_t n = 1; n <= 3; ++n) {
+          const axlink::AxisTarget list = s.Target(c.spec, n);
+          s.doc.RefreshAxisData(model::kPageOverview, &list);
+          ASSERT_TRUE(s.doc.bListRead) << c.name;
+          EXPECT_EQ(s.doc.listRuntime.ReferenceVelo, c.shown[login][n - 1])
+              << c.name << ", login " << login << ", axis " << n;
+        }
+      }
+      size_t reads = 0;
+      for (uint32_t n = 1; n <= 3; ++n) {
+        reads += s.Count(0x8000F000 + n, kParamBlock) + s.Count(0x800F0000 + n, 8);
+      }
+      EXPECT_EQ(reads, c.paramReads[login]) << c.name << ", login " << login;
+      s.doc.ResetDocument();
+    }
+  }
+}
+
+// The I/O records hold only what was read for the current axis: a selection clears them, and
+// the records the new axis's encoder type does not read stay cleared and unread.
+TEST(RefreshSimTest, IoRecordsOfThePreviousAxisAreClearedAtSelection) {
+  ServerSpec spec = V21();
+  DocSession s(spec);
+  sim::ParamsOf(s.Axis(spec.port, 1))->Record().EncoderType = 1;  // the four terminal images
+  sim::ParamsOf(s.Axis(spec.port, 2))->Record().EncoderType = 7;  // the drive-device images
+  using model::IoRecordId;
+  const auto bytes = [&s](IoRecordId id) {
+    const auto b = model::IoBytes(s.doc.io, id);
+    return std::vector<uint8_t>(b.begin(), b.end());
+  };
+  const auto read = [&s](IoRecordId id) { return s.doc.ioRead[static_cast<size_t>(id)]; };
+  ASSERT_TRUE(s.Select(spec, 1));
+  s.doc.RefreshAxisData(model::kPageIo, nullptr);
+  ASSERT_TRUE(read(IoRecordId::DriveOut));
+  ASSERT_NE(bytes(IoRecordId::DriveOut), std::vector<uint8_t>(bytes(IoRecordId::DriveOut).size()));
+
+  ASSERT_TRUE(s.Select(spec, 2));
+  for (size_t i = 0; i < model::kIoRecordCount; ++i) {
+    const auto id = static_cast<IoRecordId>(i);
+    EXPECT_FALSE(read(id)) << i;
+    EXPECT_EQ(bytes(id), std::vector<uint8_t>(bytes(id).size())) << i;
+  }
+  s.doc.RefreshAxisData(model::kPageIo, nullptr);
+  EXPECT_TRUE(read(IoRecordId::DriveDevIn));
+  EXPECT_TRUE(read(IoRecordId::DriveDevOut));
+  EXPECT_FALSE(read(IoRecordId::DriveOut));
+  EXPECT_EQ(bytes(IoRecordId::DriveOut), std::vector<uint8_t>(bytes(IoRecordId::DriveOut).size()));
+}
+
 TEST(RefreshSimTest, ValveToEncoderReadsPageFiveOnceThenOnlyRuntime) {
   const ServerSpec spec = V21();
   DocSession s(spec);

@@ -36,7 +36,13 @@ struct Records {
   int16_t encoderType = 1;
   int16_t driveType = 3;
 
-  OnlineRecords View() const { return {runtime, axisRef, io, log, encoderType, driveType}; }
+  std::array<bool, model::kIoRecordCount> read = [] {
+    std::array<bool, model::kIoRecordCount> all{};
+    all.fill(true);
+    return all;
+  }();
+
+  OnlineRecords View() const { return {runtime, axisRef, io, log, encoderType, driveType, &read}; }
   template <class T>
   void Put(IoRecordId id, size_t offset, T v) {
     oxa::bytes::Put(model::IoBytes(io, id), offset, v);
@@ -106,7 +112,8 @@ TEST(OnlineDisplay, IoRowsByEncoderAndDriveType) {
     ValueId id;
     uint32_t bit;
     bool lamp;
-    std::optional<std::string> text;  // a lamp: "1" lit, "0" unlit
+    std::optional<std::string> text;                  // a lamp: "1" lit, "0" unlit
+    std::optional<IoRecordId> unread = std::nullopt;  // an image not read for this axis
   } cases[] = {
       {"terminal count", 1, 3, ValueId::EncCount, 0, false, "1234"},
       {"terminal input B", 1, 3, ValueId::EncDigIn, 1, true, "1"},
@@ -126,11 +133,16 @@ TEST(OnlineDisplay, IoRowsByEncoderAndDriveType) {
       {"drive state word", 25, 4, ValueId::DevInDriveState, 0, false, "C3D4"},
       {"drive state bytes", 7, 4, ValueId::DevInDriveState, 0, false, "D4 C3 B2 A1"},
       {"unsigned 32-bit count", 1, 3, ValueId::DevInUdiCount, 0, false, "4294967295"},
+      {"output not read", 7, 3, ValueId::DrvDacOut, 0, false, "", IoRecordId::DriveOut},
+      {"power lamp not read", 7, 3, ValueId::DrvPowerOn, 0, true, "0", IoRecordId::DriveOut},
+      {"kept row not read", 1, 3, ValueId::XerboDriveState, 0, false, std::nullopt,
+       IoRecordId::DriveDevIn},
   };
   for (const auto& c : cases) {
     Records r = base;
     r.encoderType = c.encoder;
     r.driveType = c.drive;
+    if (c.unread) r.read[static_cast<size_t>(*c.unread)] = false;
     const Control& control = ValueOn(kIo, c.id, c.bit);
     if (c.lamp) {
       const std::optional<bool> lit = OnlineLit(control, r.View());

@@ -15,6 +15,11 @@
 #include "oxa/OxaDirect.h"
 #include "pages/AxtuneView.h"
 #include "pages/Chart.h"
+#include "pages/layout/Printf.h"
+#include "sim/Faults.h"
+#include "sim/ParamStore.h"
+#include "sim/Plant.h"
+#include "sim/RuntimeRecords.h"
 
 namespace {
 
@@ -57,6 +62,36 @@ struct Rig {
   CAxtuneView view;
 };
 
+// The rig with an emulated axis server at port 851 of `net`, `count` axes numbered from
+// `first`, each at its own position (10 mm times its number).
+struct PlantRig : Rig {
+  PlantRig(const oxa::NetId& net, uint16_t first, uint16_t count) : plant(net) {
+    sim::AxisServerConfig c;
+    c.port = 851;
+    c.lib = doc.linkVersions.lib;
+    c.firstAxis = first;
+    c.axisNames.assign(count, "Axis");
+    for (size_t w = 0; w < c.recordVersions.size(); ++w) {
+      c.recordVersions[w] = doc.linkVersions.table[w];
+    }
+    std::string error;
+    sim::AxisServer* server = plant.AddServer(c, error);
+    EXPECT_TRUE(server && sim::InstallParamStore(*server)) << error;
+    EXPECT_TRUE(server && sim::InstallRuntimeRecords(*server, error)) << error;
+    for (uint16_t n = first; server && n < first + count; ++n) {
+      sim::RuntimeOf(*server->Axis(n))->values.ActualPos = 10.0 * n;
+    }
+    oxa.Register(net, plant.Ctrl());
+    oxa.OxaPortOpen();
+  }
+  sim::Plant plant;
+};
+
+// The overview row's ActualPos column.
+std::string Position(QTreeWidget* list, int row) {
+  return list->topLevelItem(row)->text(2).toStdString();
+}
+
 TEST(DisplayTick, EveryFifthCallNeverNested) {
   Rig r;
   r.doc.axisName = "Ejector";
@@ -72,8 +107,8 @@ TEST(DisplayTick, EveryFifthCallNeverNested) {
 }
 
 TEST(DisplayTick, TheOverviewRefreshesTwentyRowsATickInTurn) {
-  Rig r;
   const oxa::OxaAddr server{{{5, 16, 33, 2, 1, 1}}, 851};
+  PlantRig r(server.netId, 5, 25);
   // 25 axes numbered from 5: the marker finds axis 7 on row 3 by its own number.
   for (uint16_t n = 5; n < 30; ++n) r.view.AddOverviewEntry("Axis", server, n);
   r.doc.bAxisSelected = true;
@@ -99,6 +134,32 @@ TEST(DisplayTick, TheOverviewRefreshesTwentyRowsATickInTurn) {
   r.Tick(false);
   EXPECT_EQ(written(), std::string(15, 'x') + "....." + "xxxxx");
   EXPECT_EQ(r.view.nOverviewRow, 16);
+}
+
+// Five listed axes, the third of which refuses its reads while no axis is selected: every
+// other row shows its own axis's values, the third keeps what it showed, and the next pass
+// reads it again.
+TEST(DisplayTick, AnOverviewRowWhoseReadFailedKeepsItsValues) {
+  const oxa::OxaAddr server{{{5, 16, 33, 2, 1, 2}}, 851};
+  PlantRig r(server.netId, 1, 5);
+  for (uint16_t n = 1; n <= 5; ++n) r.view.AddOverviewEntry("Axis", server, n);
+  QTreeWidget* list = r.view.OverviewList();
+  r.view.setCurrentIndex(1);
+  sim::Fault refused;
+  refused.port = 851;
+  refused.indexGroup = 0x8000F003;
+  const int fault = r.plant.Ctrl().Faults().Add(refused);
+  for (int pass = 0; pass < 2; ++pass) {
+    r.Tick(false);
+    for (int row = 0; row < 5; ++row) {
+      EXPECT_EQ(Position(list, row),
+                row == 2 ? "" : pages::layout::Printf("%12.6lf", 10.0 * (row + 1)))
+          << "pass " << pass << ", row " << row;
+    }
+  }
+  r.plant.Ctrl().Faults().Remove(fault);
+  r.Tick(false);
+  EXPECT_EQ(Position(list, 2), pages::layout::Printf("%12.6lf", 30.0));
 }
 
 TEST(DisplayTick, OnlinePagesEveryTickTheMessageBoxOnARedraw) {

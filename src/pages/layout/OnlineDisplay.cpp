@@ -179,7 +179,7 @@ std::optional<IoSource> IoSourceFor(ValueId id, const OnlineRecords& r) {
 // Whether the row gets a value, an empty text, or keeps what it shows.
 enum class Written : uint8_t { Value, Empty, Kept };
 
-Written WrittenFor(const IoSource& s, const OnlineRecords& r) {
+Written WrittenByType(const IoSource& s, const OnlineRecords& r) {
   switch (s.write) {
     case Write::Always:
       return Written::Value;
@@ -191,6 +191,13 @@ Written WrittenFor(const IoSource& s, const OnlineRecords& r) {
       return DeviceDrive(r.driveType) ? Written::Kept : Written::Value;
   }
   return Written::Kept;
+}
+
+// A value comes only from an image read for the current axis.
+Written WrittenFor(const IoSource& s, const OnlineRecords& r) {
+  const Written w = WrittenByType(s, r);
+  const bool read = r.ioRead == nullptr || (*r.ioRead)[static_cast<size_t>(s.record)];
+  return w == Written::Value && !read ? Written::Empty : w;
 }
 
 // The element of `type` at `offset` of an image, unsigned types unsigned; 0 outside the image.

@@ -28,6 +28,9 @@ struct OnlineRecords {
   const msglog::MessageLog& log;
   int16_t encoderType = 0;  // of the parameter record
   int16_t driveType = 0;
+  // Which images of `io` were read for the current axis; none: all of them. A row of an image
+  // that was not read shows an empty text and unlit lamps.
+  const std::array<bool, model::kIoRecordCount>* ioRead = nullptr;
 };
 
 // The name of a CurrentStep ("iCvHydStateIdle" ...) or of an AxisStateCode
