@@ -69,6 +69,26 @@ bool ApplyConfig(MotionAxis& m, const nlohmann::json& j, std::string& error) {
   return true;
 }
 
+// The axis's own cylinder; without a configured position the axis reads the piston's.
+bool ApplyHydraulics(SimAxis& axis, const nlohmann::json& a, std::string& error) {
+  HydraulicSpec spec;
+  if (!ReadHydraulics(a.at("hydraulics"), spec, error)) return false;
+  MotionAxis& m = *MotionOf(axis);
+  m.SetHydraulics(spec);
+  model::RuntimeRecord& v = RuntimeOf(axis)->values;
+  const auto rt = a.find("runtime");
+  const bool configured = rt != a.end() && rt->is_object();
+  if (!configured || !rt->contains("position")) {
+    v.ActualPos = v.SetpointPos = v.TargetPos = v.TargetPosAux = spec.startMm;
+  }
+  if (!configured || !rt->contains("pressure")) {
+    v.ActualPressure = m.Cylinder().PressureA();
+    v.ActualPressure2 = m.Cylinder().PressureB();
+    v.ActualPressure3 = spec.supplyBar;
+  }
+  return true;
+}
+
 }  // namespace
 
 MotionAxis* MotionOf(SimAxis& axis) {
@@ -118,16 +138,21 @@ bool InstallMotion(AxisServer& server, std::string& error, std::function<double(
 ServerFeature MotionFeature() {
   return {"motion",
           {},
-          {"motion"},
+          {"motion", "hydraulics"},
           [](AxisServer& server, const nlohmann::json& config, std::string& error) {
             if (!InstallMotion(server, error)) return false;
             if (!config.contains("axes") || !config.at("axes").is_array()) return true;
             const nlohmann::json& axes = config.at("axes");
             for (size_t i = 0; i < axes.size() && i < server.Axes().size(); ++i) {
               const nlohmann::json& a = axes.at(i);
-              if (!a.is_object() || !a.contains("motion")) continue;
-              if (!ApplyConfig(*MotionOf(*server.Axes()[i]), a.at("motion"), error)) {
-                error = "axes[" + std::to_string(i) + "]." + error;
+              if (!a.is_object()) continue;
+              SimAxis& axis = *server.Axes()[i];
+              const bool ok =
+                  (!a.contains("hydraulics") || ApplyHydraulics(axis, a, error)) &&
+                  (!a.contains("motion") || ApplyConfig(*MotionOf(axis), a.at("motion"), error));
+              if (!ok) {
+                error =
+                    "axes[" + std::to_string(i) + "]." + error + " (axis \"" + axis.Name() + "\")";
                 return false;
               }
             }
