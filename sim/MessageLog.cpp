@@ -23,7 +23,8 @@ constexpr uint32_t kLongestLogEntry =
     std::max_element(msglog::kEntryLayouts.begin(), msglog::kEntryLayouts.end(),
                      [](const msglog::EntryLayout& x, const msglog::EntryLayout& y) {
                        return x.length < y.length;
-                     })->length;
+                     })
+        ->length;
 
 template <class T>
 void PutAt(std::span<uint8_t> out, int offset, T value) {
@@ -94,6 +95,10 @@ void AxisLog::AddMessage(LogMessage m) {
   }
   // Asked outside the lock: the level comes from other state of the axis.
   if (level && static_cast<int>(m.cls) > level()) return;
+  AddStartUp(std::move(m));
+}
+
+void AxisLog::AddStartUp(LogMessage m) {
   std::lock_guard lock(mutex_);
   if (m.timeStamp == 0) m.timeStamp = clock_();
   m.timeStamp = std::max(m.timeStamp, lastStamp_ + 1);

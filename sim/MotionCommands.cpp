@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "oxa/Bytes.h"
+#include "sim/MessageLog.h"
 #include "sim/Motion.h"
 #include "sim/ParamStore.h"
 #include "sim/RuntimeRecords.h"
@@ -85,6 +86,20 @@ bool ApplyHydraulics(SimAxis& axis, const nlohmann::json& a, std::string& error)
     v.ActualPressure = m.Cylinder().PressureA();
     v.ActualPressure2 = m.Cylinder().PressureB();
     v.ActualPressure3 = spec.supplyBar;
+  }
+  // The start-up of this cylinder follows the server's in the axis's log.
+  if (AxisLog* log = LogOf(axis)) {
+    const auto real = [&](const char* format, double value) {
+      log->AddStartUp({0, LogClass::Activity, 0, format, 2, 0, value, ""});
+    };
+    real("Supply pressure %.1f bar", spec.supplyBar);
+    real("Cycle time %.1f ms", m.CycleTime() * 1e3);
+    real("Stroke %.1f mm", spec.strokeMm);
+    real("Actual position %.3f mm", v.ActualPos);
+    if (v.ErrorCode != 0) {
+      log->AddStartUp(
+          {0, LogClass::Error, v.ErrorCode, "Axis error 0x%04X", 1, v.ErrorCode, 0.0, ""});
+    }
   }
   return true;
 }
