@@ -69,12 +69,13 @@ std::string Number(double v) {
 // Flow through a sharp-edged orifice of unit opening and its derivative by the pressure drop;
 // below kLaminarDp the square root turns into a straight line so that the derivative stays
 // finite at zero.
-double EdgeFlow(double dp) {
-  return dp / std::sqrt(std::fabs(dp) + kLaminarDp);
-}
-double EdgeSlope(double dp) {
+struct Edge {
+  double flow, slope;
+};
+Edge EdgeOf(double dp) {
   const double a = std::fabs(dp) + kLaminarDp;
-  return (0.5 * std::fabs(dp) + kLaminarDp) / (a * std::sqrt(a));
+  const double r = std::sqrt(a);
+  return {dp / r, (0.5 * std::fabs(dp) + kLaminarDp) / (a * r)};
 }
 
 }  // namespace
@@ -104,7 +105,9 @@ bool ReadHydraulics(const nlohmann::json& j, HydraulicSpec& spec, std::string& e
     error = "hydraulics must be an object";
     return false;
   }
-  for (const auto& [name, v] : j.items()) {
+  for (auto it = j.begin(); it != j.end(); ++it) {
+    const std::string& name = it.key();
+    const nlohmann::json& v = it.value();
     const Key* key = std::find_if(std::begin(kKeys), std::end(kKeys),
                                   [&](const Key& k) { return name == k.name; });
     if (key == std::end(kKeys)) {
@@ -176,7 +179,6 @@ void HydraulicCylinder::Place(double position) {
   const double pA = std::clamp(equal, pT_, pRelief_);
   const double pB = equal >= pT_ ? pA : std::clamp((pT_ * aA_ - spec_.loadN) / aB_, pT_, pRelief_);
   state_ = {x, 0.0, 0.0, 0.0, pA / kBar, pB / kBar};
-  blocked_ = jammed_;
 }
 
 void HydraulicCylinder::SetJammed(bool jammed) {
@@ -217,18 +219,33 @@ void HydraulicCylinder::SubStep(double u, double h) {
   const double x = s.position * 1e-3;
   const double v = s.velocity * 1e-3;
   double pA = s.pressureA * kBar, pB = s.pressureB * kBar;
+  // Only the open edges of each side count (at most one of them); a closed valve costs no root.
   {
     const double c = beta_ / (vA0_ + aA_ * x) * h;
-    const double q =
-        kP * EdgeFlow(pS_ - pA) - kN * EdgeFlow(pA - pT_) - aA_ * v - leak_ * (pA - pB);
-    const double dq = -kP * EdgeSlope(pS_ - pA) - kN * EdgeSlope(pA - pT_) - leak_;
+    double q = -aA_ * v - leak_ * (pA - pB), dq = -leak_;
+    if (kP > 0) {
+      const Edge e = EdgeOf(pS_ - pA);
+      q += kP * e.flow;
+      dq -= kP * e.slope;
+    } else if (kN > 0) {
+      const Edge e = EdgeOf(pA - pT_);
+      q -= kN * e.flow;
+      dq -= kN * e.slope;
+    }
     pA = std::clamp(pA + c * q / (1.0 - c * dq), pT_, pRelief_);
   }
   {
     const double c = beta_ / (vB0_ + aB_ * (stroke_ - x)) * h;
-    const double q =
-        kN * EdgeFlow(pS_ - pB) - kP * EdgeFlow(pB - pT_) + aB_ * v + leak_ * (pA - pB);
-    const double dq = -kN * EdgeSlope(pS_ - pB) - kP * EdgeSlope(pB - pT_) - leak_;
+    double q = aB_ * v + leak_ * (pA - pB), dq = -leak_;
+    if (kN > 0) {
+      const Edge e = EdgeOf(pS_ - pB);
+      q += kN * e.flow;
+      dq -= kN * e.slope;
+    } else if (kP > 0) {
+      const Edge e = EdgeOf(pB - pT_);
+      q -= kP * e.flow;
+      dq -= kP * e.slope;
+    }
     pB = std::clamp(pB + c * q / (1.0 - c * dq), pT_, pRelief_);
   }
   s.pressureA = pA / kBar;
@@ -247,17 +264,15 @@ void HydraulicCylinder::SubStep(double u, double h) {
       if (vNew * dir < 0) vNew = 0.0;  // the friction stops it within the step
     }
   }
+  // The end stops are hard: the piston stops dead at them.
   double xNew = x + h * vNew;
-  bool atStop = false;
   if (xNew <= 0.0 && vNew <= 0.0) {
     xNew = 0.0;
-    atStop = true;
+    vNew = 0.0;
   } else if (xNew >= stroke_ && vNew >= 0.0) {
     xNew = stroke_;
-    atStop = true;
+    vNew = 0.0;
   }
-  if (atStop) vNew = 0.0;
-  blocked_ = jammed_ || (atStop && (kP > 0 || kN > 0));
   s.position = xNew * 1e3;
   s.velocity = vNew * 1e3;
 }

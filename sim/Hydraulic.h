@@ -90,8 +90,6 @@ class HydraulicCylinder {
 
   double PressureA() const { return state_.pressureA; }
   double PressureB() const { return state_.pressureB; }
-  // True while the piston stands at an end stop or jammed.
-  bool Blocked() const { return blocked_; }
 
  private:
   void SubStep(double u, double h);
@@ -100,7 +98,6 @@ class HydraulicCylinder {
   HydraulicState state_;
   bool valveStuck_ = false;
   bool jammed_ = false;
-  bool blocked_ = false;
   // SI values derived from the spec once.
   double aA_ = 0, aB_ = 0, stroke_ = 0, vA0_ = 0, vB0_ = 0, beta_ = 0, pS_ = 0, pT_ = 0,
          pRelief_ = 0, k_ = 0, leak_ = 0, wValve_ = 0, overlap_ = 0, wMax_ = 0;
