@@ -53,11 +53,14 @@ struct Rig {
 
 double& ParamSlot(model::ParamRecord& r, uint8_t which) {
   double* slots[] = {
-      &r.ReferenceVelo,       &r.VeloRatio,     &r.Acceleration,   &r.Deceleration,
-      &r.MaxApplJerk,         &r.LagKp,         &r.PreFeed,        &r.MaxLag,
-      &r.MaxLagFilter,        &r.TargetRange,   &r.TargetFilter,   &r.SoftEndMin,
-      &r.SoftEndMax,          &r.EmergencyRamp, &r.DefaultHomePos, &r.IndexSearchVelo,
-      &r.OverlapCompensation, &r.ResponseTime,  &r.JogFast,        &r.PosRange};
+      &r.ReferenceVelo,       &r.VeloRatio,     &r.Acceleration,    &r.Deceleration,
+      &r.MaxApplJerk,         &r.LagKp,         &r.PreFeed,         &r.MaxLag,
+      &r.MaxLagFilter,        &r.TargetRange,   &r.TargetFilter,    &r.SoftEndMin,
+      &r.SoftEndMax,          &r.EmergencyRamp, &r.DefaultHomePos,  &r.IndexSearchVelo,
+      &r.OverlapCompensation, &r.ResponseTime,  &r.JogFast,         &r.PosRange,
+      &r.CycleTime,           &r.LagDx,         &r.LagTi,           &r.LagWuLimit,
+      &r.LagOutLimit,         &r.BendPointVelo, &r.BendPointOutput, &r.EncoderWeighting,
+      &r.OverlapCompensation2};
   return *slots[which % std::size(slots)];
 }
 
@@ -107,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         params.SoftEndMinEnabled = (block[2] & 1) != 0;
         params.SoftEndMaxEnabled = (block[3] & 1) != 0;
         params.MaxLagEnabled = (block[4] & 1) != 0;
+        sim::RuntimeOf(axis)->lin.LinEnableTable = (block[5] & 1) != 0;
         break;
       default:
         rig.Write(static_cast<uint32_t>(oxa::bytes::At<uint32_t>(block, 0)), block.subspan(4));
@@ -118,8 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     m.AdvanceTo(rig.now);
     const sim::HydraulicCylinder& cyl = m.Cylinder();
     const model::RuntimeRecord& v = sim::RuntimeOf(axis)->values;
-    if (!(cyl.State().position >= cyl.Spec().strokeMin) ||
-        !(cyl.State().position <= cyl.Spec().strokeMax)) {
+    if (!(cyl.State().position >= 0.0) || !(cyl.State().position <= cyl.Spec().strokeMm)) {
       __builtin_trap();
     }
     for (double x : {v.ActualPos, v.SetpointPos, v.TargetPos, v.ActualVelo, v.SetpointVeloRatio,

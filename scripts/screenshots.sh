@@ -27,8 +27,10 @@ mkdir -p "$out"
 rm -f "$out"/*.png
 
 # The Online and Overview pages show axes on their way: "Clamp left" up, "Feed table" down.
-"$build/tools/cli/axtune-cli" move --port 851 --axis 1 --position 480 --velocity 1 >/dev/null
+"$build/tools/cli/axtune-cli" move --port 851 --axis 1 --position 110 --velocity 1 >/dev/null
 "$build/tools/cli/axtune-cli" move --port 851 --axis 3 --position 20 --velocity 1 >/dev/null
+# "Clamp right" starts with a drive error; the trend recorder needs it reset.
+"$build/tools/cli/axtune-cli" reset --port 851 --axis 2 >/dev/null
 
 # shot SCREEN LANGUAGE PAGE FILE [AXIS]: the axis AXIS (default "Clamp left", library V3.0.35,
 # device images) on page PAGE.
@@ -58,10 +60,10 @@ shot 1366x768 en 5 page05-encoder-drive26-768.png "Die cushion"
 shot 1920x1080 en 5 page05-encoder-drive26-1080.png "Die cushion"
 shot 1920x1080 de 3 page03-global-de.png
 shot 1920x1080 zh 3 page03-global-zh.png
-# The trend recorder comparing a move at LagKp 10 with the same move at LagKp 60.
+# The trend recorder comparing a move at LagKp 100 with the same move at LagKp 400.
 xvfb-run -a -s "-screen 0 1600x1000x24" \
   "$build/src/app/axtune" --login --select "Clamp right" --language en --page 2 --trend \
-  --trend-kp 10 --trend-kp 60 --trend-to 300 --trend-velocity 200 --wait 800 \
+  --trend-kp 100 --trend-kp 400 --trend-to 40 --trend-velocity 150 --wait 800 \
   --screenshot "$out/trend-en.png"
 echo "screenshots: $out/trend-en.png"
 rm -rf "$work"

@@ -96,6 +96,10 @@ void AxisLog::AddMessage(LogMessage m) {
   }
   // Asked outside the lock: the level comes from other state of the axis.
   if (level && static_cast<int>(m.cls) > level()) return;
+  AddStartUp(std::move(m));
+}
+
+void AxisLog::AddStartUp(LogMessage m) {
   std::lock_guard lock(mutex_);
   if (m.timeStamp == 0) m.timeStamp = clock_();
   m.timeStamp = std::max(m.timeStamp, lastStamp_ + 1);

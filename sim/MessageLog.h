@@ -66,6 +66,9 @@ class AxisLog {
   // and a stamp is raised when needed to stay above the previous one. The oldest messages fall
   // out past kLogCapacity.
   void AddMessage(LogMessage m);
+  // A message of the start-up, written before the axis's log level applies: kept whatever the
+  // level.
+  void AddStartUp(LogMessage m);
   void Add(LogClass cls, std::string_view text, int32_t code = 0);
   void AddInt(LogClass cls, std::string_view format, int32_t value, int32_t code = 0);
   void AddReal(LogClass cls, std::string_view format, double value, int32_t code = 0);

@@ -2,9 +2,17 @@
 // hydraulic cylinder of sim/Hydraulic.h, with the commands of the axis server, the monitors that
 // stop the axis with an error code, and faults that tests switch on.
 //
-// Time runs in fixed cycles of 1 ms. The server advances an axis to the emulator's clock just
-// before it answers any request for that axis (MotionServerState::clock), so a client always
-// sees the state of "now"; tests give the server a clock of their own and move it explicitly.
+// The controller runs in cycles of the axis's CycleTime (s, 2 ms by default) and holds its valve
+// output between them; the cylinder of sim/Hydraulic.h integrates in sub-steps of a cycle. The
+// cylinder comes from the configuration's "hydraulics" alone: the parameters only change how the
+// controller drives it, never the cylinder itself. The server advances an axis to the emulator's
+// clock just before it answers any request for that axis (MotionServerState::clock), so a client
+// always sees the state of "now"; tests give the server a clock of their own and move it
+// explicitly.
+//
+// The files: Motion.cpp the commands, the cycle and the published state; MotionParams.cpp the
+// parameters read for a run of cycles; MotionControl.cpp the position controller and its valve
+// output; MotionMonitor.cpp the monitors; MotionCharacteristic.cpp the characteristic run.
 //
 // An axis stays dormant, and leaves its runtime state exactly as configured, until the first
 // command, enable change or fault; from then on it publishes its state into the AxisRuntime of
@@ -122,11 +130,14 @@ bool DecodeMoveBlock(std::span<const uint8_t> data, MoveBlock& out);
 
 class MotionAxis {
  public:
-  static constexpr double kCycle = 0.001;  // s
+  // The parameters of one run of cycles (sim/MotionParams.h).
+  struct Params;
 
-  // The cylinder is built from the axis's parameters as they are now (reference velocity, area
-  // ratio, valve response time), so that later parameter changes act as mis-settings would.
+  // The default cylinder of sim/Hydraulic.h until SetHydraulics gives the axis its own.
   explicit MotionAxis(SimAxis& axis);
+
+  // Replaces the cylinder (at its start position, at rest); the faults switched on stay.
+  void SetHydraulics(const HydraulicSpec& spec);
 
   // Commands; 0 or the code the controller answers.
   int32_t Move(int32_t mode, double position, double velocity);
@@ -146,6 +157,10 @@ class MotionAxis {
   void AdvanceTo(double now);
   // Runs `cycles` cycles.
   void Run(uint64_t cycles);
+  // The cycle time the controller runs at now (s), from CycleTime.
+  double CycleTime() const;
+  // Where the encoder's reference index sits: mid stroke (mm from the retracted end).
+  double IndexMark() const { return cylinder_.Spec().strokeMm / 2; }
 
   bool Dormant() const { return dormant_; }
   int32_t Error() const { return error_; }
@@ -156,7 +171,6 @@ class MotionAxis {
 
  private:
   enum class Mode : uint8_t { Idle, Position, Jog, Stopping, Homing, Characteristic, Error };
-  struct Params;
 
   Params Read() const;
   void Activate();
@@ -164,6 +178,7 @@ class MotionAxis {
   void Raise(int32_t code, const char* format, double value);
   double ClosedLoop(const Params& p);
   void Control(const Params& p);
+  void Measure(const Params& p);
   void Monitor(const Params& p);
   void CharacteristicCycle(const Params& p);
   void EndCharacteristic();
@@ -194,8 +209,10 @@ class MotionAxis {
   double actual_ = 0.0;
   double actualVelo_ = 0.0;
   double target_ = 0.0;   // shown as TargetPos
-  double command_ = 0.0;  // valve command of the last cycle
+  double command_ = 0.0;  // valve command of the last cycle, held until the next
   double lag_ = 0.0;
+  double integral_ = 0.0;     // mm/s, the lag controller's integral part
+  double correction_ = 0.0;   // mm/s, the lag controller's output
   double lagTime_ = 0.0;      // s over the lag limit
   double targetTime_ = 0.0;   // s in the target window
   double arrivalTime_ = 0.0;  // s since the setpoint arrived

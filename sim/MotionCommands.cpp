@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "oxa/Bytes.h"
+#include "sim/MessageLog.h"
 #include "sim/Motion.h"
 #include "sim/ParamStore.h"
 #include "sim/RuntimeRecords.h"
@@ -69,6 +70,40 @@ bool ApplyConfig(MotionAxis& m, const nlohmann::json& j, std::string& error) {
   return true;
 }
 
+// The axis's own cylinder; without a configured position the axis reads the piston's.
+bool ApplyHydraulics(SimAxis& axis, const nlohmann::json& a, std::string& error) {
+  HydraulicSpec spec;
+  if (!ReadHydraulics(a.at("hydraulics"), spec, error)) return false;
+  MotionAxis& m = *MotionOf(axis);
+  m.SetHydraulics(spec);
+  model::RuntimeRecord& v = RuntimeOf(axis)->values;
+  const auto rt = a.find("runtime");
+  const bool configured = rt != a.end() && rt->is_object();
+  if (!configured || !rt->contains("position")) {
+    v.ActualPos = v.SetpointPos = v.TargetPos = v.TargetPosAux = spec.startMm;
+  }
+  if (!configured || !rt->contains("pressure")) {
+    v.ActualPressure = m.Cylinder().PressureA();
+    v.ActualPressure2 = m.Cylinder().PressureB();
+    v.ActualPressure3 = spec.supplyBar;
+  }
+  // The start-up of this cylinder follows the server's in the axis's log.
+  if (AxisLog* log = LogOf(axis)) {
+    const auto real = [&](const char* format, double value) {
+      log->AddStartUp({0, LogClass::Activity, 0, format, 2, 0, value, ""});
+    };
+    real("Supply pressure %.1f bar", spec.supplyBar);
+    real("Cycle time %.1f ms", m.CycleTime() * 1e3);
+    real("Stroke %.1f mm", spec.strokeMm);
+    real("Actual position %.3f mm", v.ActualPos);
+    if (v.ErrorCode != 0) {
+      log->AddStartUp(
+          {0, LogClass::Error, v.ErrorCode, "Axis error 0x%04X", 1, v.ErrorCode, 0.0, ""});
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 MotionAxis* MotionOf(SimAxis& axis) {
@@ -118,16 +153,21 @@ bool InstallMotion(AxisServer& server, std::string& error, std::function<double(
 ServerFeature MotionFeature() {
   return {"motion",
           {},
-          {"motion"},
+          {"motion", "hydraulics"},
           [](AxisServer& server, const nlohmann::json& config, std::string& error) {
             if (!InstallMotion(server, error)) return false;
             if (!config.contains("axes") || !config.at("axes").is_array()) return true;
             const nlohmann::json& axes = config.at("axes");
             for (size_t i = 0; i < axes.size() && i < server.Axes().size(); ++i) {
               const nlohmann::json& a = axes.at(i);
-              if (!a.is_object() || !a.contains("motion")) continue;
-              if (!ApplyConfig(*MotionOf(*server.Axes()[i]), a.at("motion"), error)) {
-                error = "axes[" + std::to_string(i) + "]." + error;
+              if (!a.is_object()) continue;
+              SimAxis& axis = *server.Axes()[i];
+              const bool ok =
+                  (!a.contains("hydraulics") || ApplyHydraulics(axis, a, error)) &&
+                  (!a.contains("motion") || ApplyConfig(*MotionOf(axis), a.at("motion"), error));
+              if (!ok) {
+                error =
+                    "axes[" + std::to_string(i) + "]." + error + " (axis \"" + axis.Name() + "\")";
                 return false;
               }
             }

@@ -382,21 +382,22 @@ bool ServerKnowsParam(const AxisServer& server, uint16_t no) {
 ParamStore::ParamStore() {
   model::ParamRecord& r = rec_;
   model::SetFileName(r, "axis.dat");
-  r.CycleTime = 2.0;
+  r.CycleTime = 0.002;
   r.EncoderType = 1;
   r.ReferenceMode = 0;
   r.DriveType = 3;
   r.ProfileType = 5;
   r.AuxWord = 1;
-  // Valve: a proportional valve on a differential cylinder, area ratio 0.6.
+  // Valve: a proportional valve on a differential cylinder, area ratio 0.6; a symmetric valve
+  // moves it faster out than in, by the root of the inverse area ratio.
   r.OverlapCompensation = 0.05;
   r.OverlapCompensation2 = 0.05;
-  r.BendPointVelo = 0.3;
+  r.BendPointVelo = 0.5;
   r.BendPointOutput = 0.5;
   r.ResponseTime = 0.02;
   r.AreaA = 1.0;
   r.AreaB = 0.6;
-  r.VeloRatio = 0.6;
+  r.VeloRatio = 1.3;
   r.DefaultPowerOk = true;
   r.OutputWeighting = 1.0;
   r.OutputIncInterpolation = 1.0;

@@ -198,7 +198,9 @@ AxisRuntime RestingAxis() {
 
   model::LinRecord& lin = rt.lin;
   lin.LinEnableOverlap = true;
-  lin.LinEnableTable = true;
+  // The table below is an example, not this axis's valve: the controller does not use it until
+  // it is enabled (after a characteristic run has recorded the real one).
+  lin.LinEnableTable = false;
   lin.LinEoTNegative = -5.0;
   lin.LinEoTPositive = kStroke + 5.0;
   // The limits are magnitudes in volts, the minimum cycle in ms: within the LinDef page's rules.

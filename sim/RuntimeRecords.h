@@ -47,8 +47,8 @@ struct AxisRuntime {
   model::LinRecord lin;
 };
 
-// The axis at rest: at mid stroke, ready, homed, in target, with a 21-point valve
-// characteristic (output -1 to 1, an overlap step of 5 % around zero).
+// The axis at rest: at mid stroke, ready, homed, in target, with a 21-point example valve
+// characteristic (output -1 to 1, an overlap step of 5 % around zero) that is not enabled.
 AxisRuntime RestingAxis();
 
 // The canonical records the axis would report now. Encoder counts follow the position and the

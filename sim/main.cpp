@@ -12,10 +12,13 @@
 #include "oxa/OxaTcpServer.h"
 #include "oxa/RouteTable.h"
 #include "sim/Commands.h"
+#include "sim/Hydraulic.h"
 #include "sim/Plant.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"valdor-sim: emulated controller with PLC runtimes and Valdor axis servers"};
+  app.footer("Keys of an axis's \"hydraulics\" object in the configuration:\n" +
+             sim::HydraulicsKeysHelp());
   std::string listen = "127.0.0.1:26801";
   std::string netIdText = "127.0.0.1.1.1";
   std::string configPath;

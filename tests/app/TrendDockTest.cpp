@@ -123,7 +123,7 @@ TEST(TrendDockTest, AMoveStartedFromTheWindowIsPlottedAndMeasured) {
     DockRig r;
     TrendDock& dock = *r.dock;
     dock.SetRate(100);
-    dock.SetTestMove(300, 200);
+    dock.SetTestMove(58, 200);
     if (armed) {
       dock.SetArmed(true);
       ASSERT_FALSE(dock.Recording());
@@ -140,9 +140,9 @@ TEST(TrendDockTest, AMoveStartedFromTheWindowIsPlottedAndMeasured) {
     EXPECT_GT(dock.Plot()->graph(0)->dataCount(), 100);
     r.Run(200);  // in target, and a second more
     ASSERT_EQ(dock.FigureTable()->columnCount(), 1);
-    EXPECT_EQ(r.Cell(dock.FigureTable(), 0, 0), "250.000");  // start
-    EXPECT_EQ(r.Cell(dock.FigureTable(), 1, 0), "300.000");  // target
-    EXPECT_EQ(r.Cell(dock.FigureTable(), 2, 0), "20");       // LagKp of the demo axes
+    EXPECT_EQ(r.Cell(dock.FigureTable(), 0, 0), "8.000");   // start of "Clamp left"
+    EXPECT_EQ(r.Cell(dock.FigureTable(), 1, 0), "58.000");  // target
+    EXPECT_EQ(r.Cell(dock.FigureTable(), 2, 0), "100");     // LagKp of the demo's clamps
     EXPECT_EQ(r.Cell(dock.FigureTable(), 3, 0), "yes");
     EXPECT_TRUE(dock.StatusLine()->text().contains(QStringLiteral("0 failed reads")));
     EXPECT_TRUE(r.ui.boxes.empty());

@@ -37,8 +37,10 @@ TEST_F(CliReadTest, ReadsEveryServerOfTheDemoPlant) {
     const char* port;
     const char* axis;
     int build;
+    double referenceVelo;  // of the demo's "Clamp left", "Transfer lift" and "Ejector"
   };
-  for (const Case c : {Case{"851", "1", 35}, Case{"852", "5", 21}, Case{"802", "2", 6}}) {
+  for (const Case c :
+       {Case{"851", "1", 35, 285}, Case{"852", "5", 21, 260}, Case{"802", "2", 6, 300}}) {
     SCOPED_TRACE(c.port);
     const ReadRun r = Read({"--port", c.port, "--axis", c.axis});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -48,7 +50,7 @@ TEST_F(CliReadTest, ReadsEveryServerOfTheDemoPlant) {
     EXPECT_EQ(r.json["RecordVersionTable"].size(), 13u);
     const auto& p = r.json["ParamRecord"];
     EXPECT_EQ(p.size(), 95u);
-    EXPECT_EQ(p["ReferenceVelo"], 300.0);
+    EXPECT_EQ(p["ReferenceVelo"], c.referenceVelo);
     EXPECT_EQ(p["EncoderWeighting"], 0.001);  // doubles exact
     EXPECT_EQ(p["SoftEndMaxEnabled"], true);
     EXPECT_EQ(p["FileName"], std::string("port") + c.port + "-axis" + c.axis + ".dat");

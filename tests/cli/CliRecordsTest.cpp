@@ -88,8 +88,8 @@ TEST_F(CliRecordsTest, WholeReadOfTheNewServerShowsABelievableAxis) {
                                    "MessageLog", "DevInRecord", "DevOutRecord"}));
   const auto& rt = r.json["RuntimeRecord"];
   EXPECT_EQ(rt.size(), 29u);
-  EXPECT_EQ(rt["ActualPos"], 250.0);
-  EXPECT_EQ(rt["ReferenceVelo"], 300.0);
+  EXPECT_EQ(rt["ActualPos"], 8.0);  // where the demo's clamp starts
+  EXPECT_EQ(rt["ReferenceVelo"], 285.0);
   EXPECT_EQ(rt["StateBits"], 0x1F);
   const auto& ref = r.json["AxisRefRecord"];
   EXPECT_EQ(ref["AxisRefName"], "Clamp left");
@@ -174,11 +174,11 @@ TEST_F(CliRecordsTest, WholeReadOfTheOldServerShowsItsTerminalImages) {
     EXPECT_EQ(r.json[images[i]]["bytes"].get<std::string>().size(), 2 * sizes[i]);
   }
   EXPECT_FALSE(r.json.contains("DevInRecord"));
-  // 250 mm at 0.001 mm per increment: 250000 counts, the low word 0xD090.
+  // The ejector at 12 mm, 0.001 mm per increment: 12000 counts, 0x2EE0.
   const auto& enc = r.json["EncoderInRecord"];
-  EXPECT_EQ(enc["ENC.uiCount"], 0xD090);
-  EXPECT_EQ(enc["ENC.uiPZDH"], 3);
-  EXPECT_EQ(enc["bytes"].get<std::string>().substr(0, 4), "90d0");
+  EXPECT_EQ(enc["ENC.uiCount"], 0x2EE0);
+  EXPECT_EQ(enc["ENC.uiPZDH"], 0);
+  EXPECT_EQ(enc["bytes"].get<std::string>().substr(0, 4), "e02e");
   EXPECT_EQ(enc["ENC.bDigCam MM..PP"].size(), 4u);
   EXPECT_EQ(r.json["DriveInRecord"]["DRIVE.bPowerOk"], true);
   // AxisRef layout 2 announces no linearisation record: it stays reset.
@@ -186,7 +186,8 @@ TEST_F(CliRecordsTest, WholeReadOfTheOldServerShowsItsTerminalImages) {
   EXPECT_EQ(r.json["LinRecord"]["LinTabValue"].size(), 0u);
   // Log layout 1 carries no time stamps; the pass still fills all twenty lines.
   ASSERT_EQ(r.json["MessageLog"].size(), 20u);
-  EXPECT_EQ(r.json["MessageLog"][0], "Axis ready");
+  // The newest line is the last of the ejector's own start-up.
+  EXPECT_EQ(r.json["MessageLog"][0], "Actual position 12.000 mm");
   EXPECT_FALSE(r.json["MessageLog"][19].get<std::string>().empty());
 }
 

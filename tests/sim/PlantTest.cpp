@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "SimTestUtil.h"
+#include "sim/MessageLog.h"
+#include "sim/Motion.h"
 #include "sim/Plant.h"
+#include "sim/RuntimeRecords.h"
 
 using namespace simtest;
 
@@ -31,6 +36,28 @@ TEST(PlantConfig, DemoPlantLoads) {
                 .result(),
             oxa::kOk);
   EXPECT_TRUE(sim::LoadPlantFile(AXTUNE_SIM_CONFIGS "/minimal.json", kNetId, {}, error)) << error;
+
+  // Nine cylinders of their own, at their own start positions, each log with its start-up.
+  std::set<double> masses, starts;
+  for (const auto& server : plant->Servers()) {
+    for (const auto& axis : server->Axes()) {
+      SCOPED_TRACE(axis->Name());
+      masses.insert(sim::MotionOf(*axis)->Cylinder().Spec().massKg);
+      starts.insert(sim::RuntimeOf(*axis)->values.ActualPos);
+      sim::LogMessage newest;
+      ASSERT_TRUE(sim::LogOf(*axis)->At(1, newest));
+      EXPECT_NE(newest.format.find(newest.cls == sim::LogClass::Error ? "Axis error" : "position"),
+                std::string::npos);
+    }
+  }
+  EXPECT_GE(masses.size(), 8u);
+  EXPECT_EQ(starts.size(), 9u);
+  // The right clamp starts with its drive error, which a Reset clears.
+  sim::SimAxis& clamp = *plant->Server(851)->Axis(2);
+  ASSERT_EQ(clamp.Name(), "Clamp right");
+  EXPECT_EQ(sim::RuntimeOf(clamp)->values.ErrorCode, sim::kErrDriveNotReady);
+  EXPECT_EQ(sim::MotionOf(clamp)->Reset(), 0);
+  EXPECT_EQ(sim::RuntimeOf(clamp)->values.ErrorCode, 0);
 }
 
 TEST(PlantConfig, BadConfigurationsGiveAClearError) {

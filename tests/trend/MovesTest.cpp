@@ -110,14 +110,14 @@ TEST(MovesTest, StartJogAndHomeAcceptedByTheAxisArmAMove) {
     std::optional<trend::MoveKind> kind;
   };
   const Case cases[] = {
-      {"start", [](CAxtuneDoc& d) { d.Move(axlink::kMoveToPosition, 300, 100); },
+      {"start", [](CAxtuneDoc& d) { d.Move(axlink::kMoveToPosition, 60, 100); },
        trend::MoveKind::Start},
       {"stop", [](CAxtuneDoc& d) { d.StopAxis(); }, std::nullopt},
       {"jog", [](CAxtuneDoc& d) { d.StartJog(-1); }, trend::MoveKind::JogNegative},
       {"jog released", [](CAxtuneDoc& d) { d.ReleaseJog(); }, std::nullopt},
       {"fast jog", [](CAxtuneDoc& d) { d.StartJog(2); }, trend::MoveKind::JogPositive},
       {"home", [](CAxtuneDoc& d) { d.StopAxis(), d.HomeAxis(); }, trend::MoveKind::Home},
-      {"refused start", [](CAxtuneDoc& d) { d.Move(axlink::kMoveToPosition, 300, 1e6); },
+      {"refused start", [](CAxtuneDoc& d) { d.Move(axlink::kMoveToPosition, 60, 1e6); },
        std::nullopt},
       {"reset", [](CAxtuneDoc& d) { d.ResetAxis(); }, std::nullopt},
       {"characteristic run", [](CAxtuneDoc& d) { d.Move(axlink::kMoveCharacteristic, 0, 0); },
