@@ -69,10 +69,18 @@ class Mover {
   std::vector<Entry> axes_;
 };
 
-void Report(benchmark::State& state, double cpu, uint64_t seconds, size_t axes) {
-  const double perAxisSecond = cpu / static_cast<double>(seconds * axes);
+// Moves the axes one real-time second per iteration and reports the CPU each axis-second costs.
+void RunAndReport(benchmark::State& state, Mover& mover) {
+  mover.KeepMoving();
+  double cpu = 0;
+  uint64_t seconds = 0;
+  for (auto _ : state) {
+    cpu += mover.Second();
+    ++seconds;
+  }
+  const double perAxisSecond = cpu / static_cast<double>(seconds * mover.Size());
   state.counters["cpu_us_per_axis_s"] = perAxisSecond * 1e6;
-  state.counters["core_share"] = perAxisSecond * static_cast<double>(axes);
+  state.counters["core_share"] = perAxisSecond * static_cast<double>(mover.Size());
 }
 
 void BM_SimAxesRealTime(benchmark::State& state) {
@@ -96,14 +104,7 @@ void BM_SimAxesRealTime(benchmark::State& state) {
     }
     servers.push_back(std::move(server));
   }
-  mover.KeepMoving();
-  double cpu = 0;
-  uint64_t seconds = 0;
-  for (auto _ : state) {
-    cpu += mover.Second();
-    ++seconds;
-  }
-  Report(state, cpu, seconds, mover.Size());
+  RunAndReport(state, mover);
 }
 BENCHMARK(BM_SimAxesRealTime)->Unit(benchmark::kMillisecond);
 
@@ -121,14 +122,7 @@ void BM_SimDemoPlantRealTime(benchmark::State& state) {
       mover.Add(*axis, 0.6 * sim::ParamsOf(*axis)->Record().MaxApplSpeed);
     }
   }
-  mover.KeepMoving();
-  double cpu = 0;
-  uint64_t seconds = 0;
-  for (auto _ : state) {
-    cpu += mover.Second();
-    ++seconds;
-  }
-  Report(state, cpu, seconds, mover.Size());
+  RunAndReport(state, mover);
 }
 BENCHMARK(BM_SimDemoPlantRealTime)->Unit(benchmark::kMillisecond);
 
