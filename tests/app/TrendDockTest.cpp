@@ -258,7 +258,7 @@ TEST(TrendDockTest, ARecordingEndsWhenAnotherAxisIsSelectedAndKeepsWhatItShows) 
   DockRig r;
   TrendDock& dock = *r.dock;
   dock.SetRate(100);
-  dock.SetTestMove(300, 200);
+  dock.SetTestMove(58, 200);
   ASSERT_TRUE(dock.StartRecording());
   r.gate.WaitForFirstWait();
   r.Run(20);
