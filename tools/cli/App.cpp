@@ -35,6 +35,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   RegisterSave(app, ctx);
   RegisterJournal(app, ctx);
   RegisterRecord(app, ctx);
+  RegisterTune(app, ctx);
 
   try {
     app.parse(argc, argv);
