@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git ccache
   clang libclang-rt-14-dev llvm clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev libqcustomplot-dev
-  libasio-dev nlohmann-json3-dev libcli11-dev
+  libasio-dev nlohmann-json3-dev libcli11-dev libeigen3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-noto-cjk fonts-liberation2
   dpkg-dev file man-db lintian

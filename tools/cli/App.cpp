@@ -56,6 +56,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   RegisterSave(app, ctx);
   RegisterJournal(app, ctx);
   RegisterRecord(app, ctx);
+  RegisterTune(app, ctx);
 
   if (const auto word = CommandWord(argc, argv)) {
     std::vector<std::string> names;

@@ -121,5 +121,6 @@ void RegisterDiff(CLI::App& app, Context& ctx);
 void RegisterSave(CLI::App& app, Context& ctx);
 void RegisterJournal(CLI::App& app, Context& ctx);
 void RegisterRecord(CLI::App& app, Context& ctx);
+void RegisterTune(CLI::App& app, Context& ctx);
 
 }  // namespace cli
