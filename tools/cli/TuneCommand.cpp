@@ -166,8 +166,8 @@ int RunTune(Context& ctx, const TuneArgs& args) {
     nlohmann::ordered_json out = CommandJson("tune", args.axis);
     out.update(ResultJson(result));
     if (applying) out["applied"] = {{"differing", differing}};
-    const std::string report = session->TakeReports();
-    if (!report.empty()) out["report"] = report;
+    out["ok"] = result.end == tune::EndReason::Done && result.restored && differing.empty();
+    if (session->HasErrors()) out["error"] = session->FirstErrorJson();
     *ctx.out << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   } else {
     PrintText(*ctx.out, result);
@@ -176,16 +176,12 @@ int RunTune(Context& ctx, const TuneArgs& args) {
                                      : "applied; differing on read-back\n");
   }
   if (result.end == tune::EndReason::StopRequested) return kExitInterrupted;
-  if (result.end == tune::EndReason::ReadFailed) {
-    *ctx.err << "axtune-cli: " << result.message << "\n";
-    return kExitNothingFound;
-  }
   if (result.end != tune::EndReason::Done || !result.restored || !differing.empty()) {
     *ctx.err << "axtune-cli: "
              << (result.message.empty() ? std::string("the proposal did not read back")
                                         : result.message)
              << "\n";
-    return kExitUsage;
+    return kExitFailed;
   }
   return 0;
 }
