@@ -80,9 +80,8 @@ int main(int argc, char** argv) {
   QCommandLineOption trendVelocity(QStringLiteral("trend-velocity"),
                                    QStringLiteral("Velocity of the --trend-kp moves (mm/s)."),
                                    QStringLiteral("MM/S"), QStringLiteral("200"));
-  parser.addOptions(
-      {screenshot, login, select, language, page, wait, noJournal, trend, trendKp, trendTo,
-       trendVelocity});
+  parser.addOptions({screenshot, login, select, language, page, wait, noJournal, trend, trendKp,
+                     trendTo, trendVelocity});
   parser.process(app);
 
   i18n::StringTable strings(i18n::LanguageForLocale(QLocale::system().name().toStdString()));
