@@ -98,7 +98,7 @@ class HydraulicCylinder {
   HydraulicState state_;
   bool valveStuck_ = false;
   bool jammed_ = false;
-  // SI values derived from the spec once.
+  // The configured cylinder in SI units (m, m², m³, Pa, m³/s), converted once at construction.
   double aA_ = 0, aB_ = 0, stroke_ = 0, vA0_ = 0, vB0_ = 0, beta_ = 0, pS_ = 0, pT_ = 0,
          pRelief_ = 0, k_ = 0, leak_ = 0, wValve_ = 0, overlap_ = 0, wMax_ = 0;
 };

@@ -12,6 +12,9 @@
 #include "link/Select.h"
 #include "model/ParamRecord.h"
 #include "model/RuntimeRecord.h"
+#include "oxa/OxaDirect.h"
+#include "oxa/OxaTcpClient.h"
+#include "oxa/RouteTable.h"
 #include "sim/Motion.h"
 #include "sim/Plant.h"
 #include "tools/cli/Interrupt.h"
@@ -220,6 +223,15 @@ void SetOutcome(nlohmann::ordered_json& out, bool ok, const AxisSession* session
 
 void PrintJson(std::ostream& out, const nlohmann::ordered_json& j, int indent) {
   out << j.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << std::endl;
+}
+
+std::unique_ptr<oxa::IOxa> OwnOxa(Connection& conn, const oxa::NetId& netId) {
+  if (sim::Plant* plant = conn.Plant()) {
+    auto direct = std::make_unique<oxa::OxaDirect>(oxa::LoadRouteTable());
+    direct->Register(netId, plant->Ctrl());
+    return direct;
+  }
+  return std::make_unique<oxa::OxaTcpClient>();
 }
 
 }  // namespace cli

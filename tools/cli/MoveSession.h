@@ -15,6 +15,7 @@
 #include "link/AxisList.h"
 #include "link/AxtuneDoc.h"
 #include "link/DocUi.h"
+#include "oxa/Oxa.h"
 #include "tools/cli/Cli.h"
 #include "trend/Clock.h"
 
@@ -60,6 +61,10 @@ class ReportingDoc final : public CAxtuneDoc {
                       uint32_t indexOffset) override;
   std::vector<OxaError> errors;
 };
+
+// A recorder's own port: a second client of the plant in this process, or a TCP client with
+// connections of its own.
+std::unique_ptr<oxa::IOxa> OwnOxa(Connection& conn, const oxa::NetId& netId);
 
 class AxisSession {
  public:

@@ -23,9 +23,6 @@
 #include <ostream>
 
 #include "link/Commands.h"
-#include "oxa/OxaDirect.h"
-#include "oxa/OxaTcpClient.h"
-#include "oxa/RouteTable.h"
 #include "sim/Motion.h"
 #include "tools/cli/Cli.h"
 #include "tools/cli/Interrupt.h"
@@ -66,17 +63,6 @@ nlohmann::ordered_json FiguresJson(const trend::StepFigures& f) {
           {"peakLag", Number(f.peakLag)},
           {"steadyStateError", Number(f.steadyStateError)},
           {"peakVelocity", Number(f.peakVelocity)}};
-}
-
-// The sampler's own port: a second client of the plant in this process, or a TCP client with
-// connections of its own.
-std::unique_ptr<oxa::IOxa> OwnOxa(Connection& conn, const oxa::NetId& netId) {
-  if (sim::Plant* plant = conn.Plant()) {
-    auto direct = std::make_unique<oxa::OxaDirect>(oxa::LoadRouteTable());
-    direct->Register(netId, plant->Ctrl());
-    return direct;
-  }
-  return std::make_unique<oxa::OxaTcpClient>();
 }
 
 // Removes the observer however the recording ends.

@@ -9,16 +9,12 @@
 //
 // Exit 0 done, 2 refused or ended early by the controller or a monitor, 3 not reachable, 4
 // usage, 130 interrupted.
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <sstream>
 
-#include "oxa/OxaDirect.h"
-#include "oxa/OxaTcpClient.h"
-#include "oxa/RouteTable.h"
-#include "sim/Motion.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/Interrupt.h"
 #include "tools/cli/MoveSession.h"
 #include "trend/Arm.h"
 #include "tune/Sequencer.h"
@@ -27,14 +23,7 @@ namespace cli {
 
 namespace {
 
-constexpr int kExitTuneUsage = 4;
-constexpr int kExitInterrupted = 130;
 constexpr double kTuneRateHz = 1000;
-
-volatile std::sig_atomic_t gTuneInterrupted = 0;
-void OnTuneInterrupt(int) {
-  gTuneInterrupted = 1;
-}
 
 struct TuneArgs {
   AxisArgs axis;
@@ -97,7 +86,7 @@ int RunTune(Context& ctx, const TuneArgs& args) {
   tune::Limits limits;
   if (!ParseWindow(args.window, limits.windowMin, limits.windowMax)) {
     *ctx.err << "axtune-cli: --window wants MIN:MAX in mm\n";
-    return kExitTuneUsage;
+    return kExitUsage;
   }
   limits.maxVelocity = args.maxVelocity;
   limits.lagBound = args.lagBound;
@@ -109,12 +98,9 @@ int RunTune(Context& ctx, const TuneArgs& args) {
       steps.dynamics = true;
     } else {
       *ctx.err << "axtune-cli: unknown step " << s << " (velocity, dynamics)\n";
-      return kExitTuneUsage;
+      return kExitUsage;
     }
   }
-  trend::SteadyClock steady;
-  // Declared before the session: an emulated plant in it keeps a reference to this clock.
-  trend::VirtualClock emulated;
   int exitCode = 0;
   std::string message;
   auto session = AxisSession::Open(ctx, args.axis, exitCode, message);
@@ -128,38 +114,23 @@ int RunTune(Context& ctx, const TuneArgs& args) {
     *ctx.err << "axtune-cli: no axis selected\n";
     return kExitNothingFound;
   }
-  trend::IClock* clock = &steady;
-  std::unique_ptr<oxa::IOxa> own;
-  if (sim::Plant* plant = session->Conn().Plant()) {
-    emulated.SleepUntil(steady.Now());
-    for (const auto& server : plant->Servers()) {
-      if (auto* motion = server->Ext().Find<sim::MotionServerState>()) {
-        motion->clock = [&emulated] { return emulated.Now(); };
-      }
-    }
-    clock = &emulated;
-    auto direct = std::make_unique<oxa::OxaDirect>(oxa::LoadRouteTable());
-    direct->Register(target->addr.netId, plant->Ctrl());
-    own = std::move(direct);
-  } else {
-    own = std::make_unique<oxa::OxaTcpClient>();
-  }
+  trend::IClock& clock = session->Clock();
+  std::unique_ptr<oxa::IOxa> own = OwnOxa(session->Conn(), target->addr.netId);
   if (own->OxaPortOpen() == 0) {
     *ctx.err << "axtune-cli: the recorder's port could not be opened\n";
     return kExitNothingFound;
   }
   own->OxaSyncSetTimeout(trend::Sampler::kTimeoutMs);
   trend::SampleRing ring(trend::SampleRing::kMinCapacity * 256);
-  trend::Sampler sampler(*own, *target, kTuneRateHz, *clock, ring);
+  trend::Sampler sampler(*own, *target, kTuneRateHz, clock, ring);
 
-  gTuneInterrupted = 0;
-  const auto previous = std::signal(SIGINT, OnTuneInterrupt);
-  tune::Sequencer seq(doc, sampler, ring, *clock, limits, [] { return gTuneInterrupted != 0; });
+  InterruptGuard signals;
+  tune::Sequencer seq(doc, sampler, ring, clock, limits,
+                      [] { return InterruptGuard::Interrupted(); });
   const tune::RunResult result = seq.Run(steps);
   std::vector<std::string> differing;
   const bool applying = args.apply && result.end == tune::EndReason::Done;
   if (applying) differing = seq.Apply(result.proposal);
-  std::signal(SIGINT, previous);
   own->OxaPortClose();
 
   if (args.json) {
