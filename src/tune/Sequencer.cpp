@@ -130,6 +130,10 @@ const trend::Sample& Sequencer::Watch() {
   return last_;
 }
 
+void Sequencer::Report(const char* step, double fraction, std::string figures) const {
+  if (progress_) progress_(Progress{step, fraction, std::move(figures)});
+}
+
 void Sequencer::MoveTo(double position, double velocity, double hold) {
   moveSamples_.clear();
   const double start = clock_.Now();
@@ -204,12 +208,18 @@ void Sequencer::VelocityRun(RunResult& result) {
   const double lo = limits_.windowMin + 0.1 * width, hi = limits_.windowMax - 0.1 * width;
   const OutputShape shape = OutputShape::Of(original_);
   MoveTo(lo, 0.5 * vmax, 0);
+  const double runs = std::size(kVeloShares);
+  double done = 0;
   for (double share : kVeloShares) {
     const double v = share * vmax;
+    char line[96];
     MoveTo(hi, v, 0);
     if (auto p = SteadyPoint(moveSamples_, v, shape)) result.points.push_back(*p);
     MoveTo(lo, v, 0);
     if (auto p = SteadyPoint(moveSamples_, -v, shape)) result.points.push_back(*p);
+    std::snprintf(line, sizeof line, "%.1f mm/s out and in: %zu steady points", v,
+                  result.points.size());
+    Report("velocity", ++done / runs, line);
   }
   result.measured.characteristic = FitCharacteristic(result.points);
 }
@@ -226,6 +236,7 @@ void Sequencer::DynamicsRun(RunResult& result) {
   double omega = 0, zeta = 0;
   int rings = 0;
   Reached reached;
+  double done = 0;
   for (double target : {b, a}) {
     MoveTo(target, vmax, kRingingTime + 0.05);
     const auto stop = std::find_if(moveSamples_.begin(), moveSamples_.end(), [&](const auto& s) {
@@ -241,6 +252,10 @@ void Sequencer::DynamicsRun(RunResult& result) {
     const Reached here = ReachedAcceleration(moveSamples_);
     reached.acceleration = std::max(reached.acceleration, here.acceleration);
     reached.deceleration = std::max(reached.deceleration, here.deceleration);
+    char line[96];
+    std::snprintf(line, sizeof line, "step to %.1f mm: %d ringing fits, a %.0f mm/s2 reached",
+                  target, rings, std::max(reached.acceleration, reached.deceleration));
+    Report("dynamics", ++done / 2, line);
   }
   if (rings > 0) result.measured.ringing = Ringing{omega / rings, zeta / rings};
   result.measured.reached = reached;

@@ -48,6 +48,14 @@ enum class EndReason : uint8_t {
 };
 const char* EndReasonName(EndReason r);
 
+// What a run reports while it goes: the step, how far it got within it, and its figures so far
+// in one line.
+struct Progress {
+  std::string step;     // "velocity" or "dynamics"
+  double fraction = 0;  // 0 to 1 within the step
+  std::string figures;
+};
+
 struct RunResult {
   EndReason end = EndReason::Done;
   std::string message;  // what refused or ended the run, empty when done
@@ -76,6 +84,8 @@ class Sequencer {
 
   // Why a run may not start, or none. Reads the axis once.
   std::optional<std::string> Refusal();
+  // Called after each move of a run, on the caller's thread.
+  void OnProgress(std::function<void(const Progress&)> report) { progress_ = std::move(report); }
   // Refusal, then the chosen steps and the proposal.
   RunResult Run(const Steps& steps);
   // Writes `values` as a download does (numbered, or the whole record before V3.0.11), reads the
@@ -98,6 +108,7 @@ class Sequencer {
   void VelocityRun(RunResult& result);
   void DynamicsRun(RunResult& result);
   double LagBound() const;
+  void Report(const char* step, double fraction, std::string figures) const;
 
   CAxtuneDoc& doc_;
   trend::Sampler& sampler_;
@@ -105,6 +116,7 @@ class Sequencer {
   trend::IClock& clock_;
   Limits limits_;
   std::function<bool()> stopRequested_;
+  std::function<void(const Progress&)> progress_;
   model::ParamRecord original_;
   std::map<std::string, double> changed_;
   std::vector<std::string> changeOrder_;
