@@ -1,5 +1,6 @@
 // The document's way to the user in the application: a modal message box with one OK button,
-// titled with the application's title, and a redisplay request to the page view.
+// titled with the application's title, and a redisplay request to the page view. Either, asked
+// for on another thread, is done on the window's thread.
 #pragma once
 
 #include <QString>
@@ -15,9 +16,7 @@ class QtDocUi final : public axlink::IDocUi {
 
   void SetRedisplay(std::function<void()> redisplay) { redisplay_ = std::move(redisplay); }
   void MessageBox(const std::string& text) override;
-  void RequestRedisplay() override {
-    if (redisplay_) redisplay_();
-  }
+  void RequestRedisplay() override;
 
  private:
   QWidget* parent_;
