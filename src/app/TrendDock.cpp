@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -231,6 +232,8 @@ void TrendDock::BuildUi() {
     test->addWidget(w);
   }
   test->addStretch(1);
+  tune_ = tool(false);
+  test->addWidget(tune_);
   layout->addLayout(test);
 
   auto* split = new QSplitter(Qt::Horizontal, body);
@@ -399,7 +402,7 @@ void TrendDock::StopRecording() {
 }
 
 void TrendDock::FollowCurrentAxis() {
-  if (!Recording()) return;
+  if (!Recording() || held_) return;
   const std::optional<trend::RecordTarget> current = trend::CurrentTarget(doc_);
   if (current && current->addr == target_.addr && current->axis == target_.axis) return;
   StopRecording();
@@ -501,8 +504,17 @@ void TrendDock::Poll() {
   FollowCurrentAxis();
 }
 
+void TrendDock::SetTuneAction(QAction* action) {
+  tune_->setDefaultAction(action);
+}
+
 void TrendDock::OnMark(const trend::MoveMark& mark) {
-  if (!Recording() && (!armed_ || !StartRecording())) return;
+  if (QThread::currentThread() != thread()) {
+    QMetaObject::invokeMethod(
+        this, [this, mark] { OnMark(mark); }, Qt::QueuedConnection);
+    return;
+  }
+  if (!Recording() && (held_ || !armed_ || !StartRecording())) return;
   if (mark.addr == target_.addr && mark.axis == target_.axis) tracker_.Mark(mark);
 }
 

@@ -75,6 +75,11 @@ class TrendDock : public QDockWidget {
   // Stops a recording whose axis is no longer the document's current axis; its samples and
   // figures stay on screen, and the next Record reads the axis that is current then.
   void FollowCurrentAxis();
+  // While the document is held (a tuning run uses it on a thread of its own), the dock reads
+  // nothing of it; the marks of the commands sent meanwhile are taken over to the dock's thread.
+  void HoldDocument(bool held) { held_ = held; }
+  // The button beside the test move that runs `action` (Online > Tune axis).
+  void SetTuneAction(QAction* action);
   // "Start with next move".
   void SetArmed(bool armed);
   // Pause stops the view from following the newest samples; recording goes on.
@@ -151,6 +156,7 @@ class TrendDock : public QDockWidget {
   trend::MoveTracker tracker_;
   trend::RecordTarget target_;
   bool armed_ = false;
+  bool held_ = false;
   bool wanted_ = false;  // a recording was started and not stopped by the user
   uint64_t seen_ = 0;    // ring samples taken so far
   double t0_ = 0;
@@ -184,6 +190,7 @@ class TrendDock : public QDockWidget {
   QLabel* velocityLabel_ = nullptr;
   QDoubleSpinBox* velocity_ = nullptr;
   QToolButton* start_ = nullptr;
+  QToolButton* tune_ = nullptr;
   QTableWidget* cursorTable_ = nullptr;
   QTableWidget* figureTable_ = nullptr;
 };
