@@ -23,6 +23,7 @@
 #include "app/QtDocUi.h"
 #include "app/Texts.h"
 #include "app/TrendDock.h"
+#include "app/TuneDialog.h"
 #include "link/Select.h"
 #include "oxa/OxaTcpClient.h"
 
@@ -124,12 +125,14 @@ CMainFrame::CMainFrame(oxa::IOxa& oxa, i18n::StringTable& strings, FrameHooks ho
     ownSettings_ = std::make_unique<QSettings>(QStringLiteral("Axtune"), QStringLiteral("Axtune"));
     settings = ownSettings_.get();
   }
-  trend::OxaFactory recorderOxa = hooks_.recorderOxa;
-  if (!recorderOxa) recorderOxa = [] { return std::make_unique<oxa::OxaTcpClient>(); };
+  if (!hooks_.recorderOxa) {
+    hooks_.recorderOxa = [] { return std::make_unique<oxa::OxaTcpClient>(); };
+  }
   trend_ = new TrendDock(
-      *doc_, strings_, std::move(recorderOxa), trendClock_, *settings,
+      *doc_, strings_, hooks_.recorderOxa, trendClock_, *settings,
       [this](const std::function<void()>& work) { view_->RunExclusive(work); }, this);
   addDockWidget(Qt::BottomDockWidgetArea, trend_);
+  trend_->SetTuneAction(Action(kCmdTuneAxis));
   trend_->hide();
   connect(trend_, &QDockWidget::visibilityChanged, this, [this](bool) {
     if (QAction* a = Action(kCmdTrendRecorder)) a->setChecked(!trend_->isHidden());
@@ -237,6 +240,10 @@ void CMainFrame::BuildMenus() {
   add(online, 36008, kCmdTarget);
   add(online, 36009, kCmdOfflineFileMode);
   online->addSeparator();
+  add(online, 37400, kCmdTuneAxis);
+  if (trend_) trend_->SetTuneAction(Action(kCmdTuneAxis));
+  UpdateTuneAction();
+  online->addSeparator();
   QMenu* settings = online->addMenu(Text(strings_, 36010));
   QMenu* level = settings->addMenu(Text(strings_, 36011));
   add(level, 36012, kCmdLogLevelNone);
@@ -278,6 +285,38 @@ void CMainFrame::UpdateStatus() {
   Pane(kPaneVersion)->setText(QString::fromStdString(status_.versionText));
   Pane(kPaneTarget)->setText(QString::fromStdString(targetText_));
   setWindowTitle(FromController(status_.windowTitle));
+  UpdateTuneAction();
+}
+
+void CMainFrame::UpdateTuneAction() {
+  QAction* a = Action(kCmdTuneAxis);
+  if (a && view_) a->setEnabled(TuneAllowed());
+}
+
+bool CMainFrame::TuneAllowed() const {
+  return doc_->bAxisSelected && !doc_->bCommStopped && !view_->bFileMode;
+}
+
+void CMainFrame::TuneAxis() {
+  if (!TuneAllowed()) return;
+  // The runs have the document to themselves on their own thread: no display tick, no journal
+  // flush, no function key and no recorder reads it meanwhile.
+  const bool ticking = timer_.isActive();
+  timer_.stop();
+  keyFilter_->SetTarget(nullptr);
+  trend_->HoldDocument(true);
+  {
+    TuneDialog dialog(*doc_, strings_, hooks_.recorderOxa, trendClock_, this);
+    if (hooks_.tuneDialog) {
+      hooks_.tuneDialog(dialog);
+    } else {
+      dialog.exec();
+    }
+  }
+  trend_->HoldDocument(false);
+  keyFilter_->SetTarget(view_);
+  view_->RequestRedisplay();
+  if (ticking) timer_.start();
 }
 
 void CMainFrame::OnTimer() {
@@ -448,6 +487,9 @@ void CMainFrame::RunCommand(int id) {
       break;
     case kCmdChinese:
       SwitchLanguage(i18n::kChinese);
+      break;
+    case kCmdTuneAxis:
+      TuneAxis();
       break;
     case kCmdJournal:
       journal_->ShowDialog(this, hooks_.chooseJournalExport);

@@ -28,6 +28,7 @@ class QSplitter;
 class FunctionKeyFilter;
 class QtDocUi;
 class TrendDock;
+class TuneDialog;
 
 // What the window asks the user through dialogs; tests replace them.
 struct FrameHooks {
@@ -45,6 +46,8 @@ struct FrameHooks {
   // its choices (null: the user's settings of Axtune).
   trend::OxaFactory recorderOxa;
   QSettings* settings = nullptr;
+  // Runs the tuning dialog in place of its exec (null: exec).
+  std::function<void(TuneDialog&)> tuneDialog;
 };
 
 class CMainFrame : public QMainWindow {
@@ -95,6 +98,10 @@ class CMainFrame : public QMainWindow {
   void SelectTarget();
   void OfflineFileMode();
   void SwitchLanguage(uint16_t language);
+  // Online > Tune axis: only with an axis selected, not in the file mode.
+  void UpdateTuneAction();
+  bool TuneAllowed() const;
+  void TuneAxis();
 
   oxa::IOxa& oxa_;
   i18n::StringTable& strings_;

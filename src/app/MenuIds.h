@@ -22,6 +22,7 @@ inline constexpr int kCmdEnglish = 32778;
 inline constexpr int kCmdChinese = 32779;
 inline constexpr int kCmdJournal = 32920;
 inline constexpr int kCmdTrendRecorder = 32900;
+inline constexpr int kCmdTuneAxis = 32940;
 inline constexpr int kCmdUserGuide = 32930;
 
 // Status bar panes.
