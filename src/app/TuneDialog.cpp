@@ -94,6 +94,12 @@ QString TuneDialog::Text(uint32_t id) const {
 
 void TuneDialog::BuildUi() {
   auto* layout = new QVBoxLayout(this);
+  // The axis the runs move, above every page.
+  axis_ = new QLabel(FromController(doc_.axisName), this);
+  QFont bold = axis_->font();
+  bold.setBold(true);
+  axis_->setFont(bold);
+  layout->addWidget(axis_);
   pages_ = new QStackedWidget(this);
   layout->addWidget(pages_, 1);
 
@@ -102,15 +108,18 @@ void TuneDialog::BuildUi() {
   auto* grid = new QGridLayout(limits);
   intro_ = new QLabel(limits);
   intro_->setWordWrap(true);
-  grid->addWidget(intro_, 0, 0, 1, 4);
+  grid->addWidget(intro_, 0, 0, 1, 3);
   windowLabel_ = new QLabel(limits);
   windowMin_ = NumberBox(limits, -1e6, 1e6, 3);
   toLabel_ = new QLabel(limits);
   windowMax_ = NumberBox(limits, -1e6, 1e6, 3);
+  auto* window = new QHBoxLayout;
+  window->addWidget(windowMin_);
+  window->addWidget(toLabel_);
+  window->addWidget(windowMax_);
+  window->addStretch(1);
   grid->addWidget(windowLabel_, 1, 0);
-  grid->addWidget(windowMin_, 1, 1);
-  grid->addWidget(toLabel_, 1, 2);
-  grid->addWidget(windowMax_, 1, 3);
+  grid->addLayout(window, 1, 1, 1, 2);
   velocityLabel_ = new QLabel(limits);
   maxVelocity_ = NumberBox(limits, 0, 1e5, 1);
   grid->addWidget(velocityLabel_, 2, 0);
@@ -123,10 +132,10 @@ void TuneDialog::BuildUi() {
   dynamicsStep_ = new QCheckBox(limits);
   velocityStep_->setChecked(true);
   dynamicsStep_->setChecked(true);
-  grid->addWidget(velocityStep_, 4, 0, 1, 4);
-  grid->addWidget(dynamicsStep_, 5, 0, 1, 4);
+  grid->addWidget(velocityStep_, 4, 0, 1, 3);
+  grid->addWidget(dynamicsStep_, 5, 0, 1, 3);
   grid->setRowStretch(6, 1);
-  grid->setColumnStretch(4, 1);
+  grid->setColumnStretch(2, 1);
   pages_->addWidget(limits);
   for (QCheckBox* box : {velocityStep_, dynamicsStep_}) {
     connect(box, &QCheckBox::toggled, this, [this] { UpdateButtons(); });
@@ -168,6 +177,7 @@ void TuneDialog::BuildUi() {
   table_->setSelectionMode(QAbstractItemView::NoSelection);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setWordWrap(false);
+  table_->setFocusPolicy(Qt::NoFocus);
   proposalLayout->addWidget(table_, 1);
   appliedLine_ = new QLabel(proposal);
   appliedLine_->setWordWrap(true);
@@ -213,7 +223,7 @@ void TuneDialog::BuildUi() {
 }
 
 void TuneDialog::SetTexts() {
-  setWindowTitle(Text(kTextTitle));
+  setWindowTitle(Text(kTextTitle) + QStringLiteral(" – ") + FromController(doc_.axisName));
   intro_->setText(Text(kTextIntro));
   windowLabel_->setText(Text(kTextWindow));
   toLabel_->setText(Text(kTextTo));

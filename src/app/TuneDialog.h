@@ -108,6 +108,7 @@ class TuneDialog : public QDialog {
   bool applied_ = false;
 
   QStackedWidget* pages_ = nullptr;
+  QLabel* axis_ = nullptr;
   QLabel* intro_ = nullptr;
   QLabel* windowLabel_ = nullptr;
   QLabel* toLabel_ = nullptr;
