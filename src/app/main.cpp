@@ -5,10 +5,15 @@
 // language (--language de|en|zh), waits --wait ms for the display ticks and saves the window.
 // --trend opens the trend recorder and records the selected axis; each --trend-kp K then sets
 // LagKp to K and moves the axis to --trend-to at --trend-velocity and back, before the wait; the
-// screenshot is then of the recorder's own window.
+// screenshot is then of the recorder's own window. --tune opens Online > Tune axis after the wait,
+// runs it with the limits it proposes and saves the proposal page as the screenshot, the pages of
+// the limits and the runs beside it (FILE with "-limits" and "-runs" before its suffix).
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QLocale>
+#include <QStackedWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
@@ -18,6 +23,7 @@
 #include "app/MenuIds.h"
 #include "app/StartupWarnings.h"
 #include "app/TrendDock.h"
+#include "app/TuneDialog.h"
 #include "app/TuningRun.h"
 #include "oxa/OxaTcpClient.h"
 
@@ -38,6 +44,38 @@ void SelectAxisByName(CMainFrame& frame, const QString& name) {
     frame.LeftView()->setCurrentItem(item);
     return;
   }
+}
+
+// `file` with `tag` before its suffix.
+QString Beside(const QString& file, const char* tag) {
+  const QFileInfo info(file);
+  return info.path() + QLatin1Char('/') + info.completeBaseName() + QLatin1Char('-') +
+         QLatin1String(tag) + QLatin1Char('.') + info.suffix();
+}
+
+// Saves the page of the limits beside `file`, runs the dialog with them, then saves its proposal
+// page to `file` and the page of the runs beside it; false when a picture could not be saved.
+bool ShootTuneDialog(TuneDialog& dialog, const QString& file) {
+  dialog.show();
+  QCoreApplication::processEvents();
+  const bool limitsSaved = dialog.grab().save(Beside(file, "limits"), "PNG");
+  if (dialog.StartRun()) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (dialog.Ended()) loop.quit();
+    });
+    poll.start(100);
+    loop.exec();
+  }
+  // The plot and the table laid out at their size before they are grabbed.
+  QCoreApplication::processEvents();
+  dialog.Pages()->setCurrentIndex(TuneDialog::kRunsPage);
+  QCoreApplication::processEvents();
+  const bool runsSaved = dialog.grab().save(Beside(file, "runs"), "PNG");
+  dialog.Pages()->setCurrentIndex(TuneDialog::kProposalPage);
+  QCoreApplication::processEvents();
+  return dialog.grab().save(file, "PNG") && runsSaved && limitsSaved;
 }
 
 }  // namespace
@@ -80,14 +118,23 @@ int main(int argc, char** argv) {
   QCommandLineOption trendVelocity(QStringLiteral("trend-velocity"),
                                    QStringLiteral("Velocity of the --trend-kp moves (mm/s)."),
                                    QStringLiteral("MM/S"), QStringLiteral("200"));
+  QCommandLineOption tune(QStringLiteral("tune"),
+                          QStringLiteral("With --screenshot: tune the selected axis within the "
+                                         "limits the dialog proposes."));
   parser.addOptions({screenshot, login, select, language, page, wait, noJournal, trend, trendKp,
-                     trendTo, trendVelocity});
+                     trendTo, trendVelocity, tune});
   parser.process(app);
 
   i18n::StringTable strings(i18n::LanguageForLocale(QLocale::system().name().toStdString()));
   oxa::OxaTcpClient client;
   FrameHooks hooks;
   hooks.noJournal = parser.isSet(noJournal);
+  bool tuneShot = false;
+  if (parser.isSet(tune) && parser.isSet(screenshot)) {
+    hooks.tuneDialog = [&tuneShot, file = parser.value(screenshot)](TuneDialog& dialog) {
+      tuneShot = ShootTuneDialog(dialog, file);
+    };
+  }
   CMainFrame frame(client, strings, std::move(hooks));
   if (!frame.PageView()->Created()) {
     std::fprintf(stderr, "axtune: the page view could not be created\n");
@@ -130,7 +177,12 @@ int main(int argc, char** argv) {
         QApplication::exit(saved ? 0 : 1);
       });
     };
-    if (run.gains.empty()) {
+    if (parser.isSet(tune)) {
+      QTimer::singleShot(ms, &frame, [&frame, &tuneShot] {
+        frame.OnCommand(kCmdTuneAxis);
+        QApplication::exit(tuneShot ? 0 : 1);
+      });
+    } else if (run.gains.empty()) {
       shoot();
     } else {
       StartTuningRun(frame, run, shoot);
