@@ -211,14 +211,9 @@ void TuneDialog::BuildUi() {
   connect(stopButton_, &QPushButton::clicked, this, [this] { StopRun(StopCause::User); });
   connect(apply_, &QPushButton::clicked, this, [this] { ApplyChecked(); });
   connect(close_, &QPushButton::clicked, this, [this] { reject(); });
-  connect(back_, &QPushButton::clicked, this, [this] {
-    pages_->setCurrentIndex(kRunsPage);
-    UpdateButtons();
-  });
-  connect(next_, &QPushButton::clicked, this, [this] {
-    pages_->setCurrentIndex(kProposalPage);
-    UpdateButtons();
-  });
+  connect(back_, &QPushButton::clicked, this, [this] { pages_->setCurrentIndex(kRunsPage); });
+  connect(next_, &QPushButton::clicked, this, [this] { pages_->setCurrentIndex(kProposalPage); });
+  connect(pages_, &QStackedWidget::currentChanged, this, [this] { UpdateButtons(); });
   resize(880, 640);
 }
 
