@@ -335,15 +335,19 @@ bool TuneDialog::event(QEvent* event) {
 }
 
 void TuneDialog::ShowProgress(const tune::Progress& p) {
-  const bool velocity = p.step == "velocity";
-  const QString step = Text(velocity ? kTextVelocityName : kTextDynamicsName);
+  const bool velocity = p.step == "velocity", dynamics = p.step == "dynamics";
+  // A step the dialog has no name for goes by the core's.
+  const QString step = velocity   ? Text(kTextVelocityName)
+                       : dynamics ? Text(kTextDynamicsName)
+                                  : QString::fromStdString(p.step);
+  figures_->appendPlainText(step + QStringLiteral(": ") + QString::fromStdString(p.figures));
+  progress_->setFormat(step + QStringLiteral(": %p %"));
+  if (!velocity && !dynamics) return;
   // The chosen steps share the bar evenly, in their order.
   const int count = (steps_.velocity ? 1 : 0) + (steps_.dynamics ? 1 : 0);
-  const int index = !velocity && steps_.velocity ? 1 : 0;
+  const int index = dynamics && steps_.velocity ? 1 : 0;
   const double overall = (index + std::clamp(p.fraction, 0.0, 1.0)) / std::max(count, 1);
   progress_->setValue(static_cast<int>(std::lround(overall * 1000)));
-  progress_->setFormat(step + QStringLiteral(": %p %"));
-  figures_->appendPlainText(step + QStringLiteral(": ") + QString::fromStdString(p.figures));
 }
 
 void TuneDialog::Finished(const tune::RunResult& result) {
