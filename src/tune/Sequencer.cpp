@@ -256,10 +256,14 @@ void Sequencer::VelocityRun(RunResult& result) {
   MoveTo(lo, 0.5 * vmax, 0);
   const double runs = std::size(kVeloShares);
   double done = 0;
+  // Each move is as long as its ramps and a plateau of kPlateau need, at most the window.
+  const auto ramp = [](double v, double a) { return a > 0 ? v * v / (2 * a) : 0.0; };
   for (double share : kVeloShares) {
     const double v = share * vmax;
+    const double far = std::min(
+        hi, lo + v * kPlateau + ramp(v, original_.Acceleration) + ramp(v, original_.Deceleration));
     char line[96];
-    MoveTo(hi, v, 0);
+    MoveTo(far, v, 0);
     if (auto p = SteadyPoint(moveSamples_, v, shape)) result.points.push_back(*p);
     MoveTo(lo, v, 0);
     if (auto p = SteadyPoint(moveSamples_, -v, shape)) result.points.push_back(*p);

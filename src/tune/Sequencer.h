@@ -113,6 +113,8 @@ class Sequencer {
   static constexpr double kRingingTime = 0.25;
   // The commanded velocities of the characteristic, as fractions of the maximum velocity.
   static constexpr double kVeloShares[] = {0.1, 0.2, 0.35, 0.5, 0.75, 1.0};
+  // The constant-velocity part of each of their moves (s), when the window is long enough.
+  static constexpr double kPlateau = 1.5;
 
   // `doc` has the axis selected, with its parameters read; `sampler` reads the same axis on
   // its own connection into `ring`, on `clock`. `stopRequested` is asked at every sample.
