@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <utility>
 
 #include "model/ParamRecord.h"
@@ -18,12 +19,14 @@ namespace {
 constexpr uint32_t kBitReady = 1u << 0;
 constexpr uint32_t kBitHomed = 1u << 1;
 constexpr uint32_t kBitNotMoving = 1u << 2;
-constexpr uint32_t kBitInTarget = 1u << 4;
 
 // Longest wait for the axis to stand after a stop (s).
 constexpr double kStopWait = 3.0;
 // A move may take this much longer than its distance at its velocity (s).
 constexpr double kMoveSlack = 5.0;
+
+// The second ringing fit spans this many periods of the first.
+constexpr double kRingingPeriods = 2.0;
 
 // The test move: a step of this share of the window, about its centre.
 constexpr double kTestStepShare = 0.15;
@@ -191,7 +194,9 @@ void Sequencer::MoveTo(double position, double velocity, double hold, double low
       SetParam("LagKp", original_.LagKp);
       lowGainFor = -1;
     }
-    if (!arrived && stopped && lowGainFor < 0 && (s.stateBits & kBitInTarget) != 0) arrived = s.t;
+    if (!arrived && stopped && lowGainFor < 0 && (s.stateBits & kBitNotMoving) != 0) {
+      arrived = s.t;
+    }
     if (arrived && s.t >= *arrived + hold) return;
     if (s.t > deadline) throw Abort{EndReason::Timeout, "the axis did not reach " + Mm(position)};
   }
@@ -293,7 +298,17 @@ void Sequencer::DynamicsRun(RunResult& result) {
       return std::fabs(s.values[trend::kSetpointPos] - target) < 1e-6;
     });
     if (stop != moveSamples_.end()) {
-      if (auto r = FitRinging(moveSamples_, stop->t + 0.005, stop->t + kRingingTime)) {
+      const double t0 = stop->t + 0.005;
+      std::optional<Ringing> r = FitRinging(moveSamples_, t0, stop->t + kRingingTime);
+      // The ringing dies out within a few periods; the position loop's slow return after it
+      // pulls the frequency of a longer fit down (by a fifth on the light demo axes). The
+      // first fit gives the period, a second over kRingingPeriods of it the figures.
+      if (r) {
+        const double span =
+            std::min(kRingingTime, kRingingPeriods * 2 * std::numbers::pi / r->omega);
+        if (auto close = FitRinging(moveSamples_, t0, t0 + span)) r = close;
+      }
+      if (r) {
         omega += r->omega;
         zeta += r->zeta;
         ++rings;

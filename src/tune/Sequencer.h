@@ -109,7 +109,8 @@ class Sequencer {
   static constexpr double kLowGainShare = 0.5;
   // The dynamics step ramps up to its velocity within this time (s).
   static constexpr double kSteepRamp = 0.02;
-  // The ringing is fitted over this time after the setpoint stopped (s).
+  // The ringing is fitted over this time after the setpoint stopped (s), then again over two of
+  // the periods the first fit found.
   static constexpr double kRingingTime = 0.25;
   // The commanded velocities of the characteristic, as fractions of the maximum velocity.
   static constexpr double kVeloShares[] = {0.1, 0.2, 0.35, 0.5, 0.75, 1.0};
@@ -147,11 +148,13 @@ class Sequencer {
     EndReason reason;
     std::string message;
   };
-  // Moves to `position` at `velocity` and watches the axis until it is in target and then
-  // `hold` s longer; the samples of the move go to `moveSamples`. With `lowGainFor` >= 0 the
-  // axis's own LagKp is written back that long after the setpoint stopped, before the wait for
-  // "In target": a low gain may not bring the axis into its target band against the valve's
-  // overlap.
+  // Moves to `position` at `velocity` and watches the axis until it stands after the setpoint
+  // stopped and then `hold` s longer; the samples of the move go to `moveSamples`. Standing, not
+  // "In target": an axis whose own parameters leave it short of its target band would end in
+  // the controller's target timeout while the band is awaited, and the test move's figures say
+  // whether it settled. With `lowGainFor` >= 0 the axis's own LagKp is written back that long
+  // after the setpoint stopped, before the wait: a low gain may not bring the axis back against
+  // the valve's overlap.
   void MoveTo(double position, double velocity, double hold, double lowGainFor = -1);
   // One sample; throws Abort when anything is in doubt.
   const trend::Sample& Watch();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "model/ParamBatch.h"
 #include "model/ParamLayouts.h"
@@ -23,8 +24,9 @@ struct Plant {
   tune::Limits limits;
 };
 
-// Heavy with a big valve, light and long, lifting a load: bore, rod, mass, stroke, dead
-// volumes, nominal flow, Coulomb and viscous friction, overlap, load.
+// Heavy with a big valve and a thick rod, light and long with a thicker one, lifting a load with
+// a thin one: bore, rod, mass, stroke, dead volumes, nominal flow, Coulomb and viscous friction,
+// overlap, load.
 const Plant kPlants[] = {
     {"Feed table",
      851,
@@ -36,11 +38,11 @@ const Plant kPlants[] = {
      6,
      {0.050, 0.036, 150, 1.000, 60e-6, 60e-6, 40e-3 / 60, 100, 600, 0.02},
      {100, 900, 500, 0}},
-    {"Stacker",
+    {"Transfer lift",
      852,
-     7,
-     {0.080, 0.056, 900, 0.700, 200e-6, 200e-6, 40e-3 / 60, 400, 5000, 0.05, 8800},
-     {100, 600, 250, 0}},
+     5,
+     {0.080, 0.045, 600, 0.400, 150e-6, 150e-6, 40e-3 / 60, 300, 4000, 0.05, 5900},
+     {20, 380, 220, 0}},
 };
 
 std::optional<journal::Entry> TuningEntry(const std::vector<journal::Entry>& entries) {
@@ -53,8 +55,65 @@ std::optional<journal::Entry> TuningEntry(const std::vector<journal::Entry>& ent
   return found;
 }
 
+TEST(TuneRun, EachStepAloneIdentifiesThePlantAndTheApplyKeepsTheStepClean) {
+  for (const Plant& p : kPlants) {
+    SCOPED_TRACE(p.name);
+    const Cylinder& c = p.cyl;
+    tune::Measurements measured;
+    {
+      TuneRig rig(p.port, p.axis);
+      auto seq = rig.Make(p.limits);
+      const tune::RunResult r = seq->Run({true, false, false});
+      ASSERT_EQ(r.end, tune::EndReason::Done) << r.message;
+      ASSERT_TRUE(r.measured.characteristic);
+      const tune::Characteristic& ch = *r.measured.characteristic;
+      const double vOut = c.FullVelocity(true), vIn = c.FullVelocity(false);
+      EXPECT_NEAR(ch.out.fullVelo, vOut, 0.05 * vOut);
+      EXPECT_NEAR(ch.veloRatio, vOut / vIn, 0.05 * vOut / vIn);
+      EXPECT_NEAR(ch.out.overlap, c.overlap, 0.01);
+      EXPECT_NEAR(ch.in.overlap, c.overlap, 0.01);
+      EXPECT_FALSE(r.measured.ringing);
+      measured.characteristic = r.measured.characteristic;
+    }
+    TuneRig rig(p.port, p.axis);
+    const model::ParamRecord before = rig.ReadBack();
+    auto seq = rig.Make(p.limits);
+    const tune::RunResult r = seq->Run({false, true, true});
+    ASSERT_EQ(r.end, tune::EndReason::Done) << r.message;
+    EXPECT_EQ(rig.ReadBack(), before);
+    EXPECT_FALSE(r.measured.characteristic);
+    ASSERT_TRUE(r.measured.ringing);
+    const double center = 0.5 * (p.limits.windowMin + p.limits.windowMax);
+    const double half = 0.075 * (p.limits.windowMax - p.limits.windowMin);
+    const double hz = 0.5 * (c.NaturalHz(center - half) + c.NaturalHz(center + half));
+    EXPECT_NEAR(r.measured.ringing->HzNatural(), hz, 0.15 * hz);
+    ASSERT_TRUE(r.verification.before);
+
+    measured.ringing = r.measured.ringing;
+    measured.reached = r.measured.reached;
+    const tune::ApplyResult a = seq->ApplyValues(tune::Propose(measured, before));
+    ASSERT_TRUE(a.Ok()) << a.refused << a.message;
+    ASSERT_TRUE(a.verification.before && a.verification.after);
+    const trend::StepFigures &b = *a.verification.before, &f = *a.verification.after;
+    const double step = a.verification.to - a.verification.from;
+    EXPECT_LE(f.overshoot, 0.02 * step);
+    EXPECT_LE(std::fabs(f.steadyStateError), before.TargetRange > 0 ? before.TargetRange : 0.1);
+    // Settled, but not by much sooner than before: the proposed gain stays close to the starting
+    // one on these axes (a margin of 3 to 2·ζ·ω_h), and the proposed ramps at 60 % of what was
+    // reached can be below the starting ones.
+    EXPECT_TRUE(std::isfinite(f.settlingTime)) << "before " << b.settlingTime;
+
+    seq.reset();
+    const auto e = TuningEntry(rig.Journal());
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->end, "done; applied");
+    EXPECT_EQ(e->applied.size(), tune::Propose(measured, before).size());
+    EXPECT_EQ(e->result, 0);
+  }
+}
+
 TEST(TuneRun, AnAbortInEitherStepLeavesTheAxisAsItWasAndTheJournalSaysSo) {
-  const Plant& p = kPlants[1];
+  const Plant& p = kPlants[0];
   struct Case {
     tune::Steps steps;
     tune::EndReason end;
@@ -64,11 +123,11 @@ TEST(TuneRun, AnAbortInEitherStepLeavesTheAxisAsItWasAndTheJournalSaysSo) {
   };
   const Case cases[] = {
       {{true, false, false}, tune::EndReason::StopRequested, 2500},
-      {{false, true, false}, tune::EndReason::StopRequested, 3000},
+      {{false, true, false}, tune::EndReason::StopRequested, 1000},
       {{true, false, false}, tune::EndReason::LagBound, 0, 0.2},
       {{false, true, false}, tune::EndReason::LagBound, 0, 2.0},
       {{true, false, false}, tune::EndReason::ReadFailed, 0, 0, 2500},
-      {{false, true, false}, tune::EndReason::ReadFailed, 0, 0, 3000},
+      {{false, true, false}, tune::EndReason::ReadFailed, 0, 0, 1000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(tune::EndReasonName(c.end) +
@@ -90,8 +149,8 @@ TEST(TuneRun, AnAbortInEitherStepLeavesTheAxisAsItWasAndTheJournalSaysSo) {
     ASSERT_TRUE(e);
     EXPECT_EQ(e->end.rfind(tune::EndReasonName(c.end) + std::string(": "), 0), 0u) << e->end;
     // The last write of each parameter is its write-back to the value read before the run.
-    // The stop and the failed read come within the dynamics step's writes.
-    EXPECT_EQ(e->changes.empty(), !c.steps.dynamics || c.end == tune::EndReason::LagBound);
+    // Each abort of the dynamics step comes after its first writes.
+    EXPECT_EQ(e->changes.empty(), !c.steps.dynamics);
     for (size_t i = 0; i < e->changes.size(); ++i) {
       const journal::Change& w = e->changes[i];
       const bool last = std::none_of(e->changes.begin() + static_cast<long>(i) + 1,
@@ -134,7 +193,7 @@ TEST(TuneRun, AnOldLibraryTunesThroughWholeRecordWrites) {
 TEST(TuneRun, AValueThePageRulesRefuseIsNamedAndNothingIsWritten) {
   TuneRig rig(851, 3);
   const model::ParamRecord before = rig.ReadBack();
-  auto seq = rig.Make(kPlants[1].limits);
+  auto seq = rig.Make(kPlants[0].limits);
   rig.plant->Ctrl().Log().Clear();
   const tune::ApplyResult a = seq->ApplyValues(
       {{"LagKp", before.LagKp, 20, "ok"}, {"OverlapCompensation", 0.05, 0.95, "too wide"}});
