@@ -488,13 +488,25 @@ ApplyResult Sequencer::ApplyValues(const std::vector<ProposedValue>& values) {
   }
   // Numbered writes in the order given, else the whole record once.
   int32_t err = 0;
-  for (size_t i = 0; numbered && i < values.size() && err == 0 && !doc_.bCommStopped; ++i) {
-    err = doc_.WriteParamNoReal(taken[i], report_->applied[i].no);
+  size_t written = 0;
+  for (; numbered && written < values.size(); ++written) {
+    err = doc_.WriteParamNoReal(taken[written], report_->applied[written].no);
+    if (err != 0 || doc_.bCommStopped) break;
   }
-  if (!numbered) err = doc_.WriteParamRecordToAxis();
+  if (!numbered && !values.empty()) err = doc_.WriteParamRecordToAxis();
   if (err != 0 || doc_.bCommStopped) {
     Failed(err);
     result.message = "writing the values failed (error " + std::to_string(err) + ")";
+    // Half a proposal is no state to leave the axis in: what went out is written back.
+    for (const axlink::TuningWrite& w : report_->applied) {
+      model::FindParamField(w.no)->Ref<double>(doc_.params) = w.before;
+    }
+    for (size_t i = written; i-- > 0;) {
+      const axlink::TuningWrite& w = report_->applied[i];
+      report_->writes.push_back({w.no, w.name, w.value, w.before});
+      doc_.WriteParamNoReal(w.before, w.no);
+    }
+    if (written > 0) result.message += "; the values before it written back";
   }
   doc_.ReselectAxis(model::kPageAll);
   for (size_t i = 0; i < values.size(); ++i) {
