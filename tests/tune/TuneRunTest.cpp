@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "journal/Csv.h"
 #include "model/ParamBatch.h"
 #include "model/ParamLayouts.h"
 #include "model/ParamNumbers.h"
@@ -108,6 +109,11 @@ TEST(TuneRun, EachStepAloneIdentifiesThePlantAndTheApplyKeepsTheStepClean) {
     ASSERT_TRUE(e);
     EXPECT_EQ(e->end, "done; applied");
     EXPECT_EQ(e->applied.size(), tune::Propose(measured, before).size());
+    // The CSV export has a row for each applied value, after the run's own writes.
+    const std::string csv = journal::ToCsv({*e});
+    EXPECT_EQ(static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')),
+              1 + e->changes.size() + e->applied.size());
+    EXPECT_NE(csv.find("TuningRun applied"), std::string::npos);
     EXPECT_EQ(e->result, 0);
   }
 }
