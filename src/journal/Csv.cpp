@@ -58,14 +58,18 @@ std::string ArgsText(const Entry& e) {
     if (!text.empty()) text += ' ';
     text += name + "=" + FormatArg(value);
   }
+  if (!e.end.empty()) text += (text.empty() ? "end=" : " end=") + e.end;
   return text;
 }
 
 std::string ToCsv(const std::vector<Entry>& entries) {
   std::string out = std::string(kHeader) + "\r\n";
   for (const Entry& e : entries) {
-    const size_t rows = e.changes.empty() ? 1 : e.changes.size();
+    // The values a tuning run applied follow its own writes, their operation marked "applied".
+    const size_t changes = e.changes.size() + e.applied.size();
+    const size_t rows = changes == 0 ? 1 : changes;
     for (size_t i = 0; i < rows; ++i) {
+      const bool applied = i >= e.changes.size() && changes > 0;
       Row row;
       row.Field(FormatUtc(e.timeMs));
       row.Field(FormatLocal(e.timeMs, e.utcOffsetMin));
@@ -76,11 +80,11 @@ std::string ToCsv(const std::vector<Entry>& entries) {
       row.Field(std::to_string(e.port));
       row.Field(std::to_string(e.axis));
       row.Field(e.axisName, true);
-      row.Field(e.op, true);
-      if (e.changes.empty()) {
+      row.Field(applied ? e.op + " applied" : e.op, true);
+      if (changes == 0) {
         for (int k = 0; k < 4; ++k) row.Field("");
       } else {
-        const Change& c = e.changes[i];
+        const Change& c = applied ? e.applied[i - e.changes.size()] : e.changes[i];
         row.Field(std::to_string(c.no));
         row.Field(c.name, true);
         row.Field(Optional(c.before));

@@ -24,6 +24,9 @@ inline constexpr const char* kOpHome = "HomeAxis";
 inline constexpr const char* kOpSetPosition = "SetPosition";
 inline constexpr const char* kOpMove = "Move";
 inline constexpr const char* kOpClearLog = "ClearMessageLog";
+// A tuning run as one entry: its figures in `args`, its own writes and their write-back in
+// `changes`, the values applied in `applied`, how it ended in `end`.
+inline constexpr const char* kOpTuningRun = "TuningRun";
 
 // One value written: a numbered write has one, a whole-record write one per field that differs
 // from what the controller last reported.
@@ -51,6 +54,9 @@ struct Entry {
   std::vector<Change> changes;
   // Arguments of a command: "mode", "position", "velocity"; as sent, NaN and inf included.
   std::vector<std::pair<std::string, double>> args;
+  // TuningRun only: the values applied (before and after) and how the run ended.
+  std::vector<Change> applied;
+  std::string end;
   // The Oxa result; none when none was recorded (the program ended during the request).
   std::optional<int32_t> result;
 

@@ -19,7 +19,7 @@ constexpr int32_t kMaxOffsetMin = 18 * 60;
 const int64_t kMinMs = DaysFromCivil(1, 1, 1) * kMsPerDay;
 const int64_t kMaxMs = DaysFromCivil(10000, 1, 1) * kMsPerDay - 1;
 // Arguments of a command: no entry of ours has more.
-constexpr size_t kMaxArgs = 16;
+constexpr size_t kMaxArgs = 32;
 
 void PutEscaped(std::string& out, std::string_view utf8) {
   size_t run = 0;  // start of the characters that go out as they are
@@ -79,6 +79,26 @@ void PutInteger(std::string& out, T v) {
   out.append(buf.data(), r.ptr);
 }
 
+// ,"key":[{"no":…,"name":…,"before":…,"value":…},…]
+void PutChanges(std::string& out, const char* key, const std::vector<Change>& changes) {
+  out += ",\"";
+  out += key;
+  out += "\":[";
+  for (size_t i = 0; i < changes.size(); ++i) {
+    const Change& c = changes[i];
+    out += i ? ",{\"no\":" : "{\"no\":";
+    PutInteger(out, c.no);
+    out += ",\"name\":";
+    PutString(out, c.name);
+    out += ",\"before\":";
+    PutNumber(out, c.before);
+    out += ",\"value\":";
+    PutNumber(out, c.value);
+    out += '}';
+  }
+  out += ']';
+}
+
 // Reads exactly `n` decimal digits at `pos`.
 bool Digits(std::string_view text, size_t pos, size_t n, int64_t& value) {
   if (pos + n > text.size()) return false;
@@ -121,6 +141,26 @@ bool GetOptionalNumber(const Json& j, const char* key, std::optional<double>& ou
   return true;
 }
 
+// An absent list is empty.
+bool GetChanges(const Json& j, const char* key, std::vector<Change>& out) {
+  const auto it = j.find(key);
+  if (it == j.end()) return true;
+  if (!it->is_array()) return false;
+  for (const Json& c : *it) {
+    if (!c.is_object()) return false;
+    Change change;
+    const auto no = GetInteger(c, "no", 0, UINT16_MAX);
+    if (!no || !GetString(c, "name", change.name) ||
+        !GetOptionalNumber(c, "before", change.before) ||
+        !GetOptionalNumber(c, "value", change.value)) {
+      return false;
+    }
+    change.no = static_cast<uint16_t>(*no);
+    out.push_back(std::move(change));
+  }
+  return true;
+}
+
 std::optional<Entry> ParseEntry(const Json& j) {
   Entry e;
   if (!GetString(j, "id", e.id) || e.id.empty()) return std::nullopt;
@@ -149,21 +189,10 @@ std::optional<Entry> ParseEntry(const Json& j) {
       !GetString(j, "op", e.op) || e.op.empty()) {
     return std::nullopt;
   }
-  if (const auto it = j.find("changes"); it != j.end()) {
-    if (!it->is_array()) return std::nullopt;
-    for (const Json& c : *it) {
-      if (!c.is_object()) return std::nullopt;
-      Change change;
-      const auto no = GetInteger(c, "no", 0, UINT16_MAX);
-      if (!no || !GetString(c, "name", change.name) ||
-          !GetOptionalNumber(c, "before", change.before) ||
-          !GetOptionalNumber(c, "value", change.value)) {
-        return std::nullopt;
-      }
-      change.no = static_cast<uint16_t>(*no);
-      e.changes.push_back(std::move(change));
-    }
+  if (!GetChanges(j, "changes", e.changes) || !GetChanges(j, "applied", e.applied)) {
+    return std::nullopt;
   }
+  if (j.contains("end") && !GetString(j, "end", e.end)) return std::nullopt;
   if (const auto it = j.find("args"); it != j.end()) {
     if (!it->is_object() || it->size() > kMaxArgs) return std::nullopt;
     for (const auto& [key, value] : it->items()) {
@@ -362,20 +391,13 @@ void EncodeEntryLine(const Entry& e, std::string& out) {
   PutString(out, e.axisName);
   out += ",\"op\":";
   PutString(out, e.op);
-  out += ",\"changes\":[";
-  for (size_t i = 0; i < e.changes.size(); ++i) {
-    const Change& c = e.changes[i];
-    out += i ? ",{\"no\":" : "{\"no\":";
-    PutInteger(out, c.no);
-    out += ",\"name\":";
-    PutString(out, c.name);
-    out += ",\"before\":";
-    PutNumber(out, c.before);
-    out += ",\"value\":";
-    PutNumber(out, c.value);
-    out += '}';
+  PutChanges(out, "changes", e.changes);
+  if (!e.applied.empty()) PutChanges(out, "applied", e.applied);
+  if (!e.end.empty()) {
+    out += ",\"end\":";
+    PutString(out, e.end);
   }
-  out += "],\"args\":{";
+  out += ",\"args\":{";
   for (size_t i = 0; i < e.args.size(); ++i) {
     if (i) out += ',';
     PutString(out, e.args[i].first);

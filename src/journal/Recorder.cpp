@@ -73,6 +73,8 @@ void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Iden
                const std::string& route, Entry& e) {
   e.changes.clear();
   e.args.clear();
+  e.applied.clear();
+  e.end.clear();
   e.result.reset();
   e.user = who.user;
   e.host = who.host;
@@ -123,6 +125,29 @@ void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Iden
   }
 }
 
+void MakeTuningEntry(const CAxtuneDoc& doc, const axlink::TuningRunReport& report,
+                     const Identity& who, const std::string& route, Entry& e) {
+  e.changes.clear();
+  e.result.reset();
+  e.user = who.user;
+  e.host = who.host;
+  e.netId = doc.axisAddr.netId;
+  e.route = route;
+  e.port = doc.axisAddr.port;
+  e.axis = doc.nAxis;
+  e.axisName = i18n::Latin1ToUtf8(doc.axisName);
+  e.op = kOpTuningRun;
+  e.args = report.figures;
+  for (const axlink::TuningWrite& w : report.writes) {
+    e.changes.push_back({w.no, w.name, w.before, w.value});
+  }
+  e.applied.clear();
+  for (const axlink::TuningWrite& w : report.applied) {
+    e.applied.push_back({w.no, w.name, w.before, w.value});
+  }
+  e.end = report.end;
+}
+
 Recorder::Recorder(Writer& writer, Identity who, std::function<void(const std::string&)> onError)
     : writer_(writer), who_(std::move(who)), onError_(std::move(onError)) {}
 
@@ -132,6 +157,7 @@ void Recorder::Failed() {
 }
 
 void Recorder::BeforeSend(const CAxtuneDoc& doc, const axlink::SendEvent& event) {
+  if (event.tuning) return;
   MakeEntry(doc, event, who_, route_, entry_);
   pending_.clear();
   if (!writer_.Append(entry_)) {
@@ -142,10 +168,19 @@ void Recorder::BeforeSend(const CAxtuneDoc& doc, const axlink::SendEvent& event)
   pending_ = entry_.id;
 }
 
-void Recorder::AfterSend(const CAxtuneDoc&, const axlink::SendEvent&, int32_t result) {
-  if (pending_.empty()) return;
+void Recorder::AfterSend(const CAxtuneDoc&, const axlink::SendEvent& event, int32_t result) {
+  if (event.tuning || pending_.empty()) return;
   if (!writer_.AppendResult(pending_, result)) Failed();
   pending_.clear();
+}
+
+void Recorder::TuningRun(const CAxtuneDoc& doc, const axlink::TuningRunReport& report) {
+  MakeTuningEntry(doc, report, who_, route_, entry_);
+  if (!writer_.Append(entry_) || !writer_.AppendResult(entry_.id, report.result)) {
+    Failed();
+    return;
+  }
+  failing_ = false;
 }
 
 }  // namespace journal

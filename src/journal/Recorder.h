@@ -18,6 +18,10 @@ namespace journal {
 void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Identity& who,
                const std::string& route, Entry& e);
 
+// The one entry of a tuning run on the document's current axis. Fills `e`, reusing its memory.
+void MakeTuningEntry(const CAxtuneDoc& doc, const axlink::TuningRunReport& report,
+                     const Identity& who, const std::string& route, Entry& e);
+
 class Recorder final : public axlink::IDocObserver {
  public:
   // `onError` hears of a failed journal write once, and again only after a write succeeded.
@@ -28,6 +32,8 @@ class Recorder final : public axlink::IDocObserver {
 
   void BeforeSend(const CAxtuneDoc& doc, const axlink::SendEvent& event) override;
   void AfterSend(const CAxtuneDoc& doc, const axlink::SendEvent& event, int32_t result) override;
+  // A tuning run's requests make no entries of their own: the run is one entry, made here.
+  void TuningRun(const CAxtuneDoc& doc, const axlink::TuningRunReport& report) override;
 
  private:
   void Failed();

@@ -51,6 +51,10 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   // Observers of what the document sends (not owned; each removes itself before it goes).
   void AddObserver(axlink::IDocObserver* observer);
   void RemoveObserver(axlink::IDocObserver* observer);
+  // While on, what the document sends belongs to a tuning run (SendEvent::tuning).
+  void SetTuningRun(bool on) { tuningRun_ = on; }
+  // Tells the observers that a tuning run is over.
+  void ReportTuningRun(const axlink::TuningRunReport& report);
 
   // Login and logout: the document reset.
   void ResetLink() override { ResetDocument(); }
@@ -202,6 +206,7 @@ class CAxtuneDoc : public model::IErrorReport, public axlink::ILoginDocument {
   axlink::IDocUi& ui_;
   i18n::StringTable& strings_;
   std::vector<axlink::IDocObserver*> observers_;
+  bool tuningRun_ = false;
   // The silent overview read that failed: the rows it holds back until the next pass.
   struct OverviewFailure {
     oxa::OxaAddr addr;

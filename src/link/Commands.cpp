@@ -56,7 +56,12 @@ axlink::SendEvent CAxtuneDoc::Event(axlink::SendKind kind, uint32_t group, uint3
   e.axis = nAxis;
   e.indexGroup = group;
   e.indexOffset = offset;
+  e.tuning = tuningRun_;
   return e;
+}
+
+void CAxtuneDoc::ReportTuningRun(const axlink::TuningRunReport& report) {
+  for (axlink::IDocObserver* o : observers_) o->TuningRun(*this, report);
 }
 
 template <class Send>

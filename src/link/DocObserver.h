@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "link/Commands.h"
 #include "oxa/Oxa.h"
@@ -41,6 +44,26 @@ struct SendEvent {
   uint16_t paramNo = 0;
   double value = 0;
   ParamWriteKind writeKind = ParamWriteKind::Real;
+  // A request of a tuning run: the journal keeps it in the run's one entry, not in one of its own.
+  bool tuning = false;
+};
+
+// One value a tuning run wrote: what the axis held before and what went out.
+struct TuningWrite {
+  uint16_t no = 0;
+  std::string name;
+  double before = 0;
+  double value = 0;
+};
+
+// A tuning run as a whole, told once when it is over (after its apply, if there is one).
+struct TuningRunReport {
+  // The run's limits and what it measured: "windowMin", "fullVelocityOut", …
+  std::vector<std::pair<std::string, double>> figures;
+  std::vector<TuningWrite> writes;   // the run's own writes in order, the write-back included
+  std::vector<TuningWrite> applied;  // the values applied: what the axis held, what was written
+  std::string end;                   // "done", or the reason and what ended the run
+  int32_t result = 0;                // the code of the first request that failed, 0 when none
 };
 
 // Observers are told of every request the document means to send, and of nothing while the
@@ -55,6 +78,8 @@ class IDocObserver {
   virtual void BeforeSend(const CAxtuneDoc& doc, const SendEvent& event) = 0;
   // After the request returned, with its result code (0: success).
   virtual void AfterSend(const CAxtuneDoc& doc, const SendEvent& event, int32_t result) = 0;
+  // A tuning run is over; its requests came with `tuning` set.
+  virtual void TuningRun(const CAxtuneDoc& /*doc*/, const TuningRunReport& /*report*/) {}
 };
 
 }  // namespace axlink

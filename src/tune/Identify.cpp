@@ -105,6 +105,15 @@ std::optional<DirectionFit> FitDirection(std::span<const VeloPoint> points, bool
   DirectionFit fit;
   fit.overlap = std::max(o, 0.0);
   fit.fullVelo = (1.0 - o) / b;
+  // The friction that grows with the velocity bends the points slightly, so that a line's
+  // intercept falls short of the overlap; a parabola's intercept does not.
+  if (n >= 3) {
+    Eigen::MatrixXd q(n, 3);
+    q.leftCols(2) = a;
+    for (Eigen::Index i = 0; i < n; ++i) q(i, 2) = a(i, 1) * a(i, 1);
+    const double o2 = LeastSquares(q, y).coef(0);
+    if (o2 >= 0 && o2 < 1) fit.overlap = o2;
+  }
   fit.rms = std::sqrt(line.rss / static_cast<double>(n));
 
   // A knee at one of the inner points: a hinge added to the line.

@@ -30,33 +30,43 @@ nlohmann::ordered_json NumberOrNull(const std::optional<double>& v) {
   return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
 }
 
-nlohmann::ordered_json EntryJson(const journal::Entry& e) {
+nlohmann::ordered_json ChangesJson(const std::vector<journal::Change>& list) {
   nlohmann::ordered_json changes = nlohmann::ordered_json::array();
-  for (const journal::Change& c : e.changes) {
+  for (const journal::Change& c : list) {
     changes.push_back({{"no", c.no},
                        {"name", c.name},
                        {"before", NumberOrNull(c.before)},
                        {"value", NumberOrNull(c.value)}});
   }
+  return changes;
+}
+
+nlohmann::ordered_json EntryJson(const journal::Entry& e) {
   nlohmann::ordered_json args = nlohmann::ordered_json::object();
   // As the journal keeps them: a value that is not finite as "nan", "inf" or "-inf".
   for (const auto& [name, value] : e.args) {
     args[name] = std::isfinite(value) ? nlohmann::ordered_json(value)
                                       : nlohmann::ordered_json(journal::FormatArg(value));
   }
-  return {{"time", journal::FormatUtc(e.timeMs)},
-          {"localTime", journal::FormatLocal(e.timeMs, e.utcOffsetMin)},
-          {"user", e.user},
-          {"host", e.host},
-          {"netId", e.netId.ToString()},
-          {"route", e.route},
-          {"port", e.port},
-          {"axis", e.axis},
-          {"axisName", e.axisName},
-          {"op", e.op},
-          {"changes", std::move(changes)},
-          {"args", std::move(args)},
-          {"result", e.result ? nlohmann::ordered_json(*e.result) : nullptr}};
+  nlohmann::ordered_json j = {{"time", journal::FormatUtc(e.timeMs)},
+                              {"localTime", journal::FormatLocal(e.timeMs, e.utcOffsetMin)},
+                              {"user", e.user},
+                              {"host", e.host},
+                              {"netId", e.netId.ToString()},
+                              {"route", e.route},
+                              {"port", e.port},
+                              {"axis", e.axis},
+                              {"axisName", e.axisName},
+                              {"op", e.op},
+                              {"changes", ChangesJson(e.changes)},
+                              {"args", std::move(args)},
+                              {"result", e.result ? nlohmann::ordered_json(*e.result) : nullptr}};
+  // A tuning run's: the values applied and how it ended.
+  if (e.op == journal::kOpTuningRun) {
+    j["applied"] = ChangesJson(e.applied);
+    j["end"] = e.end;
+  }
+  return j;
 }
 
 int RunJournal(Context& ctx, const JournalArgs& a) {

@@ -2,13 +2,15 @@
 //                 [--steps velocity,dynamics] [--lag-bound MM] [--apply] [--json]
 //
 // Runs the tuning assistant's measuring moves inside the window and below the velocity, then
-// prints the measurements and the proposal with its reasons; with --apply the proposal is
-// written as a download writes it and read back. The runtime values are read on a connection of
+// prints the measurements, the proposal with its reasons and the figures of a test move; with
+// --apply the proposal is held to the page rules, written as a download writes it, read back, and
+// the test move made again. The runtime values are read on a connection of
 // their own; against an emulated plant in this process (--sim-config) the runs go on the plant's
 // own clock. Ctrl-C stops the axis and writes back what the run changed.
 //
 // Exit 0 done, 2 refused or ended early by the controller or a monitor, 3 not reachable, 4
 // usage, 130 interrupted.
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -41,6 +43,38 @@ bool ParseWindow(const std::string& text, double& lo, double& hi) {
   return static_cast<bool>(in >> lo >> colon >> hi) && colon == ':' && in.peek() == EOF;
 }
 
+nlohmann::ordered_json FiguresJson(const std::optional<trend::StepFigures>& f) {
+  if (!f) return nullptr;
+  // A figure the curve did not yield (NaN) goes as null.
+  auto n = [](double v) { return std::isfinite(v) ? nlohmann::ordered_json(v) : nullptr; };
+  return {{"riseTime", n(f->riseTime)},
+          {"overshoot", n(f->overshoot)},
+          {"overshootPercent", n(f->overshootPercent)},
+          {"settlingTime", n(f->settlingTime)},
+          {"peakLag", n(f->peakLag)},
+          {"steadyStateError", n(f->steadyStateError)},
+          {"peakVelocity", n(f->peakVelocity)}};
+}
+
+nlohmann::ordered_json VerificationJson(const tune::Verification& v) {
+  return {{"from", v.from},
+          {"to", v.to},
+          {"velocity", v.velocity},
+          {"before", FiguresJson(v.before)},
+          {"after", FiguresJson(v.after)}};
+}
+
+void PrintFigures(std::ostream& out, const char* when, const std::optional<trend::StepFigures>& f) {
+  if (!f) return;
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "%-6s settling %.3f s, overshoot %.2f %%, rise %.3f s, peak lag %.3f mm, "
+                "steady-state error %.3f mm\n",
+                when, f->settlingTime, f->overshootPercent, f->riseTime, f->peakLag,
+                f->steadyStateError);
+  out << line;
+}
+
 nlohmann::ordered_json ResultJson(const tune::RunResult& r) {
   nlohmann::ordered_json j;
   j["end"] = tune::EndReasonName(r.end);
@@ -68,6 +102,16 @@ nlohmann::ordered_json ResultJson(const tune::RunResult& r) {
   }
   j["proposal"] = std::move(p);
   return j;
+}
+
+void PrintVerification(std::ostream& out, const tune::Verification& v) {
+  if (!v.before && !v.after) return;
+  char line[96];
+  std::snprintf(line, sizeof line, "test move %.3f -> %.3f mm at %.1f mm/s\n", v.from, v.to,
+                v.velocity);
+  out << line;
+  PrintFigures(out, "before", v.before);
+  PrintFigures(out, "after", v.after);
 }
 
 void PrintText(std::ostream& out, const tune::RunResult& r) {
@@ -128,30 +172,44 @@ int RunTune(Context& ctx, const TuneArgs& args) {
   tune::Sequencer seq(doc, sampler, ring, clock, limits,
                       [] { return InterruptGuard::Interrupted(); });
   const tune::RunResult result = seq.Run(steps);
-  std::vector<std::string> differing;
+  tune::ApplyResult applied;
+  applied.verification = result.verification;
   const bool applying = args.apply && result.end == tune::EndReason::Done;
-  if (applying) differing = seq.Apply(result.proposal);
+  if (applying) applied = seq.ApplyValues(result.proposal);
   own->OxaPortClose();
 
   if (args.json) {
     nlohmann::ordered_json out = CommandJson("tune", args.axis);
     out.update(ResultJson(result));
-    if (applying) out["applied"] = {{"differing", differing}};
-    out["ok"] = result.end == tune::EndReason::Done && result.restored && differing.empty();
+    out["verification"] = VerificationJson(applied.verification);
+    if (applying) {
+      out["applied"] = {
+          {"refused", applied.refused.empty() ? nullptr : nlohmann::ordered_json(applied.refused)},
+          {"message", applied.message},
+          {"differing", applied.differing}};
+    }
+    out["ok"] = result.end == tune::EndReason::Done && result.restored && applied.Ok();
     if (session->HasErrors()) out["error"] = session->FirstErrorJson();
     *ctx.out << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   } else {
     PrintText(*ctx.out, result);
-    if (applying)
-      *ctx.out << (differing.empty() ? "applied and read back\n"
-                                     : "applied; differing on read-back\n");
+    PrintVerification(*ctx.out, applied.verification);
+    if (applying && applied.refused.empty()) {
+      *ctx.out << (applied.differing.empty() ? "applied and read back\n"
+                                             : "applied; differing on read-back\n");
+    }
   }
   if (result.end == tune::EndReason::StopRequested) return kExitInterrupted;
-  if (result.end != tune::EndReason::Done || !result.restored || !differing.empty()) {
-    *ctx.err << "axtune-cli: "
-             << (result.message.empty() ? std::string("the proposal did not read back")
-                                        : result.message)
-             << "\n";
+  std::string failure = result.message;
+  if (failure.empty() && !result.restored) failure = "the parameters were not restored";
+  if (failure.empty()) failure = applied.refused;
+  if (failure.empty()) failure = applied.message;
+  if (failure.empty() && !applied.differing.empty()) {
+    failure = "the applied values did not read back:";
+    for (const std::string& name : applied.differing) failure += " " + name;
+  }
+  if (result.end != tune::EndReason::Done || !failure.empty()) {
+    *ctx.err << "axtune-cli: " << failure << "\n";
     return kExitFailed;
   }
   return 0;

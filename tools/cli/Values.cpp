@@ -11,22 +11,6 @@ namespace cli {
 
 namespace {
 
-// The pages whose Download writes numbered fields.
-constexpr int kRulePages[] = {model::kPageGlobal, model::kPageValve,   model::kPageEncoder,
-                              model::kPageCtrl,   model::kPageMonitor, model::kPageAuxilary,
-                              model::kPageLinDef};
-
-const entry::FieldRule* FindFieldRule(uint16_t no) {
-  for (const int page : kRulePages) {
-    const entry::PageRules* rules = entry::FindPageRules(page);
-    if (rules == nullptr) continue;
-    for (const entry::FieldRule& r : rules->fields) {
-      if (r.no == no) return &r;
-    }
-  }
-  return nullptr;
-}
-
 std::string Number(double v) {
   return journal::FormatNumber(v);
 }
@@ -80,7 +64,7 @@ ValueRule ParamRule(uint16_t no, bool byte) {
     rule.minimum = 0;
     rule.maximum = 1;
     rule.integer = true;
-  } else if (const entry::FieldRule* r = FindFieldRule(no)) {
+  } else if (const entry::FieldRule* r = entry::FindFieldRule(no)) {
     const entry::FieldCheck& c = r->check;
     rule.hex = c.hex;
     if (r->validated && !c.hex) {

@@ -346,6 +346,22 @@ const PageRules* FindPageRules(int page) {
   return it == kPages.end() ? nullptr : &*it;
 }
 
+const FieldRule* FindFieldRule(uint16_t no, const PageRules** page) {
+  for (const PageRules& p : kPages) {
+    for (const FieldRule& r : p.fields) {
+      if (r.no != no) continue;
+      if (page != nullptr) *page = &p;
+      return &r;
+    }
+  }
+  return nullptr;
+}
+
+bool WritesNumbered(const PageRules& rules, uint16_t no, const model::LibVersion& lib) {
+  return std::any_of(rules.writes.begin(), rules.writes.end(),
+                     [&](const WriteItem& w) { return w.no == no && w.when.Holds(lib); });
+}
+
 std::span<const TypeButton> TypeButtons() {
   return kTypeButtons;
 }

@@ -82,6 +82,13 @@ inline constexpr model::LibVersion kNumberedWritesFrom{3, 0, 11};
 // Monitor, Auxilary, LinDef); null for any other page.
 const PageRules* FindPageRules(int page);
 
+// The edit box rule of parameter number `no` on the page that edits it, and that page in
+// `page`; null when no page has a box for it.
+const FieldRule* FindFieldRule(uint16_t no, const PageRules** page = nullptr);
+
+// Whether the page's download writes `no` as a numbered write on library `lib`.
+bool WritesNumbered(const PageRules& rules, uint16_t no, const model::LibVersion& lib);
+
 // The Common page's type lists: the Download button beside each list and the field it sets.
 struct TypeButton {
   int buttonId;
