@@ -12,8 +12,6 @@
 
 namespace model {
 
-inline constexpr uint16_t kParamNoAuxFirst = 2001;  // AuxData[0]; 2020 is AuxData[19]
-
 // The field's name ("JogFast", "AuxData[3]", "LinSamples"); empty for a number no field carries,
 // and for the numbers that carry a text or a whole array (1007, 2000).
 std::string NumberedName(uint16_t no);
