@@ -69,11 +69,14 @@ int32_t ReadField(const AxisLink& link, ParamRecord& rec, uint16_t no) {
   const ParamRow* row = FindParam(no);
   if (row == nullptr || row->home != ParamHome::Param) return oxa::kOk;
   double v = 0;
-  const int32_t rc =
-      row->wire == ParamWire::Byte
-          ? SingleRead(link, v, row->readFallback, no, 1,
-                       [](std::span<const uint8_t> b) { return b[0] != 0 ? 1.0 : 0.0; })
-          : ReadParamNoReal(link, v, row->readFallback, no);
+  int32_t rc = oxa::kOk;
+  if (row->wire == ParamWire::Byte) {
+    bool b = false;
+    rc = ReadParamNoByte(link, b, row->readFallback != 0, no);
+    v = b ? 1.0 : 0.0;
+  } else {
+    rc = ReadParamNoReal(link, v, row->readFallback, no);
+  }
   Set({&rec, nullptr}, *row, no, v, Narrowing::Clamp);
   return rc;
 }
