@@ -6,7 +6,7 @@
 #include <cstring>
 #include <span>
 
-#include "model/LinFields.h"
+#include "model/ParamDictionary.h"
 #include "model/ParamRecord.h"
 #include "pages/layout/Display.h"
 #include "pages/layout/PageTables.h"
@@ -76,7 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (char& c : name) c = in.Next<char>();
   std::memcpy(params.FileName.data(), name.data(), name.size());
   model::LinRecord lin;
-  for (const model::LinField& f : model::LinFields()) Fill(f, lin, in);
+  for (const model::ParamRow& row : model::ParamRows()) {
+    if (row.home == model::ParamHome::Lin && row.count == 1) {
+      model::Set({nullptr, &lin}, row, row.no, in.Next<double>(), model::Narrowing::Wrap);
+    }
+  }
   model::RuntimeRecord runtime;
   runtime.EncoderInfo1 = in.Next<double>();
   runtime.EncoderInfo2 = in.Next<double>();

@@ -6,89 +6,35 @@
 #include <limits>
 #include <type_traits>
 
-#include "model/LinFields.h"
 #include "model/ParamBatch.h"
+#include "model/ParamDictionary.h"
 #include "model/ParamLayouts.h"
-#include "model/ParamNumbers.h"
 #include "sim/ParamFile.h"
 #include "sim/Reply.h"
 
 namespace sim {
 namespace {
 
-using model::LibVersion;
-using model::ParamField;
-using model::ParamType;
+using model::FindParam;
+using model::Narrowing;
+using model::ParamHome;
+using model::ParamRow;
+using model::ParamWire;
 
-struct Since {
-  uint16_t first;
-  uint16_t last;
-  LibVersion lib;
-};
-
-// Numbers that came with later libraries; every other number of the record (and every extra)
-// is known as soon as the server answers numbers at all.
-constexpr Since kSince[] = {
-    {1805, 1806, {3, 0, 20}},  // PEH filter
-    {1117, 1117, {3, 0, 22}},  // Pot. Rp/Rl
-    {1305, 1306, {3, 0, 25}},  // output weighting
-    {1706, 1716, {3, 0, 26}},  // auto brake distance, ctrl loop on error, PI controllers
-    {1118, 1119, {3, 0, 28}},  // overrun threshold, position mask
-    {1717, 1717, {3, 0, 28}},  // pre-feed
-    {1120, 1120, {3, 0, 31}},  // zero swap
-    {model::kParamNoEncoderInfo1, model::kParamNoEncoderInfo2, {3, 0, 32}},  // encoder info
-    {3000, 3158, {3, 0, 32}},  // the settings of the linearisation record
-};
-
-// Numbers the store keeps outside the record; the byte ones travel as one byte.
-constexpr uint16_t kLogLevelNo = model::kParamNoLogLevel;
-constexpr uint16_t kLatchNo = model::kParamNoLatch;
-constexpr uint16_t kRefFlagNo = model::kParamNoReferenceFlag;
-constexpr uint16_t kEncoderInfo1No = model::kParamNoEncoderInfo1;
-constexpr uint16_t kEncoderInfo2No = model::kParamNoEncoderInfo2;
-constexpr std::array<uint16_t, 5> kExtras = {kLogLevelNo, kLatchNo, kRefFlagNo, kEncoderInfo1No,
-                                             kEncoderInfo2No};
-
-bool IsExtra(uint16_t no) {
-  return std::find(kExtras.begin(), kExtras.end(), no) != kExtras.end();
-}
-bool ExtraIsByte(uint16_t no) {
-  return no == kLatchNo || no == kRefFlagNo;
-}
-
-// Integers from a double a client sent: truncated toward zero, NaN as 0, clamped to the 64-bit
-// range, then the low bits kept, so that 33153.0 is 0x8181 in a 16-bit field and 4294967295.0
-// is -1 in a 32-bit one.
-int64_t ToInt64(double v) {
-  if (std::isnan(v)) return 0;
-  if (v <= -9.2e18) return std::numeric_limits<int64_t>::min();
-  if (v >= 9.2e18) return std::numeric_limits<int64_t>::max();
-  return static_cast<int64_t>(v);
-}
-uint16_t Low16(double v) {
-  return static_cast<uint16_t>(static_cast<uint64_t>(ToInt64(v)));
-}
+// The low 32 bits of a double's integer part, NaN as 0, clamped to the 64-bit range first: what
+// an integer slot of a batch answer carries for a real.
 int32_t Low32(double v) {
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(ToInt64(v))));
-}
-
-// Where one value of a number lives: a scalar field of the parameter record, an entry of
-// AuxData (2001 to 2020) or a setting of the linearisation record. Null `at` for anything else,
-// the text 1007 and the whole AuxData 2000 among them.
-struct Scalar {
-  ParamType type = ParamType::Real;
-  void* at = nullptr;
-
-  template <class T>
-  T& Ref() const {
-    return *static_cast<T*>(at);
+  int64_t w = 0;
+  if (std::isnan(v)) {
+    w = 0;
+  } else if (v <= -9.2e18) {
+    w = std::numeric_limits<int64_t>::min();
+  } else if (v >= 9.2e18) {
+    w = std::numeric_limits<int64_t>::max();
+  } else {
+    w = static_cast<int64_t>(v);
   }
-};
-
-constexpr size_t kAuxCount = std::tuple_size_v<decltype(model::ParamRecord::AuxData)>;
-
-bool IsAuxEntry(uint16_t no) {
-  return no >= model::kParamNoAuxFirst && no < model::kParamNoAuxFirst + kAuxCount;
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(w)));
 }
 
 // The axis's linearisation record, kept by another feature; null when none does.
@@ -97,90 +43,24 @@ model::LinRecord* LinOf(SimAxis& axis) {
   return state != nullptr && state->linRecord ? state->linRecord(axis) : nullptr;
 }
 
-Scalar Locate(model::ParamRecord& rec, model::LinRecord* lin, uint16_t no) {
-  if (const ParamField* f = model::FindParamField(no)) {
-    if (f->type == ParamType::Text || f->type == ParamType::RealArray) return {};
-    return {f->type, f->at(rec)};
-  }
-  if (IsAuxEntry(no)) return {ParamType::Real, &rec.AuxData[no - model::kParamNoAuxFirst]};
-  if (const model::LinField* l = model::FindLinField(no); l != nullptr && lin != nullptr) {
-    return {l->type, l->at(*lin)};
-  }
-  return {};
-}
-
-double AsDouble(const Scalar& s) {
-  switch (s.type) {
-    case ParamType::Real:
-      return s.Ref<double>();
-    case ParamType::Int16:
-      return s.Ref<int16_t>();
-    case ParamType::UInt16:
-      return s.Ref<uint16_t>();
-    case ParamType::Int32:
-      return s.Ref<int32_t>();
-    case ParamType::Bool:
-      return s.Ref<bool>() ? 1.0 : 0.0;
-    case ParamType::Text:
-    case ParamType::RealArray:
-      break;
-  }
-  return 0;
-}
-
-// The integer a batch slot carries for a value: a real's low 32 bits of its integer part, every
-// other type its value.
-int32_t AsInt(const Scalar& s) {
-  if (s.type == ParamType::Real) return Low32(s.Ref<double>());
-  return static_cast<int32_t>(AsDouble(s));
-}
-
-void SetFromDouble(const Scalar& s, double v) {
-  switch (s.type) {
-    case ParamType::Real:
-      s.Ref<double>() = v;
-      break;
-    case ParamType::Int16:
-      s.Ref<int16_t>() = static_cast<int16_t>(Low16(v));
-      break;
-    case ParamType::UInt16:
-      s.Ref<uint16_t>() = Low16(v);
-      break;
-    case ParamType::Int32:
-      s.Ref<int32_t>() = Low32(v);
-      break;
-    case ParamType::Bool:
-      s.Ref<bool>() = v != 0;
-      break;
-    case ParamType::Text:
-    case ParamType::RealArray:
-      break;
-  }
-}
-
 // The longest single value: the FileName text.
 constexpr uint32_t kLongestNumbered =
     std::max(model::kFileNameWireLength, model::kAuxDataWireLength);
 
-// Wire length of a single value of number `no`, one the server knows.
-uint32_t WireLength(uint16_t no) {
-  if (IsExtra(no)) return ExtraIsByte(no) ? 1 : 8;
-  ParamType type = ParamType::Real;
-  if (const ParamField* f = model::FindParamField(no)) {
-    type = f->type;
-  } else if (const model::LinField* l = model::FindLinField(no)) {
-    type = l->type;
-  }
-  switch (type) {
-    case ParamType::Text:
+// Wire length of a single value of a number the server knows.
+uint32_t WireLength(const ParamRow& row) {
+  switch (row.wire) {
+    case ParamWire::Text256:
       return model::kFileNameWireLength;
-    case ParamType::RealArray:
+    case ParamWire::Block:
       return model::kAuxDataWireLength;
-    case ParamType::Bool:
+    case ParamWire::Byte:
       return 1;
-    default:
-      return 8;
+    case ParamWire::Double:
+    case ParamWire::None:
+      break;
   }
+  return 8;
 }
 
 // A successful parameter write: the server now holds changes its saved file does not.
@@ -202,12 +82,14 @@ oxa::OxaReplyInfo ServeNumbered(SimAxis& axis, const oxa::OxaRequest& req, std::
   if (req.indexOffset > 0xFFFF) return Fail(oxa::kErrInvalidIndexOffset);
   const auto no = static_cast<uint16_t>(req.indexOffset);
   if (!ServerKnowsParam(server, no)) return Fail(oxa::kErrInvalidIndexOffset);
-  const uint32_t length = WireLength(no);
+  const ParamRow& row = *FindParam(no);
+  const uint32_t length = WireLength(row);
   model::ParamRecord& rec = store->Record();
+  const model::Records records{&rec, LinOf(axis)};
 
   if (read) {
     if (req.readLength != length || out.size() < length) return Fail(oxa::kErrInvalidSize);
-    if (IsExtra(no)) {
+    if (row.home == ParamHome::Outside) {
       double v = 0;
       store->Extra(no, v);
       if (length == 1) {
@@ -226,12 +108,12 @@ oxa::OxaReplyInfo ServeNumbered(SimAxis& axis, const oxa::OxaRequest& req, std::
       for (size_t i = 0; i < rec.AuxData.size(); ++i) oxa::bytes::Put(out, 8 * i, rec.AuxData[i]);
       return Done(length);
     }
-    const Scalar v = Locate(rec, LinOf(axis), no);
-    if (v.at == nullptr) return Fail(oxa::kErrInvalidIndexOffset);
-    if (v.type == ParamType::Bool) {
-      out[0] = v.Ref<bool>() ? 1 : 0;
+    const std::optional<double> v = model::Get({records.param, records.lin}, row, no);
+    if (!v) return Fail(oxa::kErrInvalidIndexOffset);
+    if (row.wire == ParamWire::Byte) {
+      out[0] = *v != 0 ? 1 : 0;
     } else {
-      oxa::bytes::Put(out, 0, AsDouble(v));
+      oxa::bytes::Put(out, 0, *v);
     }
     return Done(length);
   }
@@ -245,7 +127,7 @@ oxa::OxaReplyInfo ServeNumbered(SimAxis& axis, const oxa::OxaRequest& req, std::
     return Written(axis);
   }
   if (data.size() != length) return Fail(oxa::kErrInvalidSize);
-  if (IsExtra(no)) {
+  if (row.home == ParamHome::Outside) {
     store->SetExtra(no, length == 1 ? data[0] : oxa::bytes::At<double>(data, 0));
     return Written(axis);
   }
@@ -255,12 +137,10 @@ oxa::OxaReplyInfo ServeNumbered(SimAxis& axis, const oxa::OxaRequest& req, std::
     }
     return Written(axis);
   }
-  const Scalar v = Locate(rec, LinOf(axis), no);
-  if (v.at == nullptr) return Fail(oxa::kErrInvalidIndexOffset);
-  if (v.type == ParamType::Bool) {
-    v.Ref<bool>() = data[0] != 0;
-  } else {
-    SetFromDouble(v, oxa::bytes::At<double>(data, 0));
+  const double v =
+      row.wire == ParamWire::Byte ? (data[0] != 0 ? 1.0 : 0.0) : oxa::bytes::At<double>(data, 0);
+  if (!model::Set(records, row, no, v, Narrowing::Wrap)) {
+    return Fail(oxa::kErrInvalidIndexOffset);
   }
   return Written(axis);
 }
@@ -314,20 +194,18 @@ void AnswerSlot(SimAxis& axis, ParamStore& store, const ParamServerState* state,
     }
     return;
   }
-  if (IsExtra(no)) {
-    double v = 0;
+  double v = 0;
+  if (FindParam(no)->home == ParamHome::Outside) {
     store.Extra(no, v);
-    if constexpr (kReal) {
-      value = v;
-    } else {
-      value = Low32(v);
-    }
-  } else if (const Scalar s = Locate(store.Record(), LinOf(axis), no); s.at != nullptr) {
-    if constexpr (kReal) {
-      value = AsDouble(s);
-    } else {
-      value = AsInt(s);
-    }
+  } else if (const auto held = model::Get({&store.Record(), LinOf(axis)}, no)) {
+    v = *held;
+  } else {
+    return;
+  }
+  if constexpr (kReal) {
+    value = v;
+  } else {
+    value = Low32(v);
   }
 }
 
@@ -356,13 +234,9 @@ oxa::OxaReplyInfo ServeBatch(SimAxis& axis, const oxa::OxaRequest& req, std::spa
 }  // namespace
 
 std::optional<model::LibVersion> ParamNoSince(uint16_t no) {
-  const bool numbered = (no != 0 && model::FindParamField(no) != nullptr) || IsExtra(no) ||
-                        IsAuxEntry(no) || model::FindLinField(no) != nullptr;
-  if (!numbered) return std::nullopt;
-  for (const Since& s : kSince) {
-    if (no >= s.first && no <= s.last) return s.lib;
-  }
-  return LibVersion{};
+  const ParamRow* row = FindParam(no);
+  if (row == nullptr || row->wire == ParamWire::None) return std::nullopt;
+  return row->since;
 }
 
 ParamMethods ParamMethodsOf(const model::LibVersion& lib) {
@@ -375,7 +249,9 @@ bool ServerKnowsParam(const AxisServer& server, uint16_t no) {
   if (!since || !server.LibAtLeast(since->major, since->minor, since->build)) return false;
   const auto* state = const_cast<AxisServer&>(server).Ext().Find<ParamServerState>();
   // The linearisation settings need a feature that keeps the record.
-  if (model::FindLinField(no) != nullptr && (state == nullptr || !state->linRecord)) return false;
+  if (FindParam(no)->home == ParamHome::Lin && (state == nullptr || !state->linRecord)) {
+    return false;
+  }
   return state == nullptr || state->unknown.count(no) == 0;
 }
 
@@ -456,8 +332,10 @@ ParamStore::ParamStore() {
   r.TargetRange = 0.1;
   r.TargetFilter = 0.05;
   r.PehFilter = 0.05;
-  for (uint16_t no : kExtras) extra_[no] = 0;
-  extra_[kLogLevelNo] = 1;
+  for (const ParamRow& row : model::ParamRows()) {
+    if (row.home == ParamHome::Outside) extra_[row.no] = 0;
+  }
+  extra_[model::kParamNoLogLevel] = 1;
 }
 
 bool ParamStore::Extra(uint16_t no, double& value) const {
@@ -475,77 +353,68 @@ bool ParamStore::SetExtra(uint16_t no, double value) {
 }
 
 bool ParamStore::Set(const std::string& key, const nlohmann::json& value, std::string& error) {
-  const ParamField* f = model::FindParamField(std::string_view(key));
+  // A field of the record by its name or its number; any other number must be an extra.
+  const ParamRow* row = FindParam(std::string_view(key));
+  if (row != nullptr && row->home != ParamHome::Param) row = nullptr;
   uint16_t no = 0;
-  if (f == nullptr) {
+  if (row == nullptr) {
     const auto [end, ec] = std::from_chars(key.data(), key.data() + key.size(), no);
     if (ec != std::errc{} || end != key.data() + key.size() || no == 0) {
       error = "unknown parameter \"" + key + "\"";
       return false;
     }
-    f = model::FindParamField(no);
+    row = FindParam(no);
+  } else {
+    no = row->no;
   }
-  if (f == nullptr) {
+  if (row == nullptr || row->home != ParamHome::Param) {
     if (!value.is_number() || !SetExtra(no, value.get<double>())) {
       error = "parameter " + key + " must be a known number with a numeric value";
       return false;
     }
     return true;
   }
-  switch (f->type) {
-    case ParamType::Text: {
-      std::string text;
-      if (!value.is_string() || !Utf8ToLatin1(value.get_ref<const std::string&>(), text) ||
-          text.size() > 255) {
-        error = key + " must be a Latin-1 text of at most 255 characters";
-        return false;
-      }
-      model::SetFileName(rec_, text);
-      return true;
+  if (row->wire == ParamWire::Text256) {
+    std::string text;
+    if (!value.is_string() || !Utf8ToLatin1(value.get_ref<const std::string&>(), text) ||
+        text.size() > 255) {
+      error = key + " must be a Latin-1 text of at most 255 characters";
+      return false;
     }
-    case ParamType::RealArray: {
-      if (!value.is_array() || value.size() > rec_.AuxData.size()) {
-        error = key + " must be a list of at most 20 numbers";
-        return false;
-      }
-      for (size_t i = 0; i < value.size(); ++i) {
-        if (!value[i].is_number()) {
-          error = key + " must be a list of numbers";
-          return false;
-        }
-        rec_.AuxData[i] = value[i].get<double>();
-      }
-      return true;
-    }
-    case ParamType::Bool:
-      if (!value.is_boolean()) {
-        error = key + " must be true or false";
-        return false;
-      }
-      f->Ref<bool>(rec_) = value.get<bool>();
-      return true;
-    case ParamType::Real:
-      if (!value.is_number()) break;
-      f->Ref<double>(rec_) = value.get<double>();
-      return true;
-    case ParamType::Int16:
-    case ParamType::UInt16:
-    case ParamType::Int32: {
-      if (!value.is_number_integer()) break;
-      const auto v = value.get<int64_t>();
-      const int64_t lo = f->type == ParamType::Int16   ? std::numeric_limits<int16_t>::min()
-                         : f->type == ParamType::Int32 ? std::numeric_limits<int32_t>::min()
-                                                       : 0;
-      const int64_t hi = f->type == ParamType::Int16   ? std::numeric_limits<int16_t>::max()
-                         : f->type == ParamType::Int32 ? std::numeric_limits<int32_t>::max()
-                                                       : std::numeric_limits<uint16_t>::max();
-      if (v < lo || v > hi) break;
-      SetFromDouble({f->type, f->at(rec_)}, static_cast<double>(v));
-      return true;
-    }
+    model::SetFileName(rec_, text);
+    return true;
   }
-  error = key + " has a value of the wrong type or range";
-  return false;
+  if (row->wire == ParamWire::Block) {
+    if (!value.is_array() || value.size() > rec_.AuxData.size()) {
+      error = key + " must be a list of at most 20 numbers";
+      return false;
+    }
+    for (size_t i = 0; i < value.size(); ++i) {
+      if (!value[i].is_number()) {
+        error = key + " must be a list of numbers";
+        return false;
+      }
+      rec_.AuxData[i] = value[i].get<double>();
+    }
+    return true;
+  }
+  if (row->file == model::FileType::Bool) {
+    if (!value.is_boolean()) {
+      error = key + " must be true or false";
+      return false;
+    }
+    model::Set({&rec_, nullptr}, *row, no, value.get<bool>() ? 1.0 : 0.0, Narrowing::Exact);
+    return true;
+  }
+  const bool fits =
+      row->file == model::FileType::Real
+          ? value.is_number() &&
+                model::Set({&rec_, nullptr}, *row, no, value.get<double>(), Narrowing::Exact)
+          : value.is_number_integer() &&
+                model::Set({&rec_, nullptr}, *row, no, static_cast<double>(value.get<int64_t>()),
+                           Narrowing::Exact);
+  if (!fits) error = key + " has a value of the wrong type or range";
+  return fits;
 }
 
 ParamStore* ParamsOf(SimAxis& axis) {

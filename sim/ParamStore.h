@@ -16,8 +16,9 @@
 // Beside the record's own numbers a server knows the AuxData entries 2001 to 2020 wherever it
 // answers numbers at all, and from V3.0.32 on the settings of the linearisation record (3000 to
 // 3158, not the table points), which act on the record that the LinRecord block read serves.
-// Which numbers a server knows follows its library version (ParamNoSince, one table) less the
-// numbers its configuration lists under "unknownParams".
+// Which numbers a server knows follows its library version (ParamNoSince: the `since` of the
+// number's row in model/ParamDictionary.h) less the numbers its configuration lists under
+// "unknownParams".
 #pragma once
 
 #include <array>

@@ -53,7 +53,7 @@ struct FileParam {
 
 // Every number of the format, in the order the writer stores them (ascending). The ParamRecord
 // numbers are those of the record's own field table, AuxData as 2001 to 2020; the LinRecord
-// settings 3000 to 3158 are those of model::LinFields (a test holds the two together).
+// settings 3000 to 3158 are the dictionary's LinRecord rows (a test holds the two together).
 std::span<const FileParam> FileParams();
 // The entry of a number in today's numbering and the array index within it; null for a number
 // the format does not list.

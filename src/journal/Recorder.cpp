@@ -7,8 +7,8 @@
 #include "journal/Format.h"
 #include "link/AxtuneDoc.h"
 #include "link/Commands.h"
+#include "model/ParamDictionary.h"
 #include "model/ParamLayouts.h"
-#include "model/ParamNumbers.h"
 
 namespace journal {
 namespace {
@@ -23,22 +23,15 @@ constexpr std::array kCommands = {
     CommandName{axlink::kCmdHome, kOpHome},
 };
 
-// The menu settings are numbered writes of values that no record holds.
-struct SettingName {
-  uint16_t no;
-  const char* name;
-};
-constexpr std::array kSettings = {
-    SettingName{axlink::kParamLogLevel, "LogLevel"},
-    SettingName{axlink::kParamLatch, "Latch"},
-    SettingName{axlink::kParamReferenceFlag, "ReferenceFlag"},
-};
-
+// The name of a number that carries one value: a field of the records, or a menu setting that
+// no record holds; empty for the others.
 std::string NameOf(uint16_t no) {
-  for (const SettingName& s : kSettings) {
-    if (s.no == no) return s.name;
-  }
-  return model::NumberedName(no);
+  static const model::ParamRecord p;
+  static const model::LinRecord l;
+  const model::ParamRow* row = model::FindParam(no);
+  if (row == nullptr) return {};
+  if (row->home != model::ParamHome::Outside && !model::Get({&p, &l}, *row, no)) return {};
+  return model::ParamName(*row, no);
 }
 
 // A 32-bit field as the unsigned word a numbered write sends: -1 is 4294967295.
@@ -51,18 +44,15 @@ std::optional<double> AsWord(std::optional<double> v) {
 // Every number of the parameter record whose value `sent` changes from `read`.
 std::vector<Change> RecordChanges(const model::ParamRecord& read, const model::ParamRecord& sent) {
   std::vector<Change> changes;
-  const model::LinRecord lin;
-  auto compare = [&](uint16_t no) {
-    const auto before = model::NumberedValue(read, lin, no);
-    const auto value = model::NumberedValue(sent, lin, no);
-    if (!value || before == value) return;
-    changes.push_back({no, model::NumberedName(no), before, value});
-  };
-  for (const model::ParamField& f : model::ParamFields()) {
-    if (f.no != 0) compare(f.no);
-  }
-  for (uint16_t i = 0; i < read.AuxData.size(); ++i) {
-    compare(static_cast<uint16_t>(model::kParamNoAuxFirst + i));
+  for (const model::ParamRow& row : model::ParamRows()) {
+    if (row.home != model::ParamHome::Param && row.home != model::ParamHome::Aux) continue;
+    for (uint16_t i = 0; i < row.count; ++i) {
+      const auto no = static_cast<uint16_t>(row.no + i);
+      const auto before = model::Get({&read, nullptr}, row, no);
+      const auto value = model::Get({&sent, nullptr}, row, no);
+      if (value && before != value)
+        changes.push_back({no, model::ParamName(row, no), before, value});
+    }
   }
   return changes;
 }
@@ -104,8 +94,7 @@ void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Iden
     case axlink::SendKind::ParamWrite: {
       e.op = event.writeKind == axlink::ParamWriteKind::Byte ? kOpWriteByte : kOpWriteReal;
       // A word is compared and shown as the unsigned number it went as.
-      std::optional<double> before =
-          model::NumberedValue(doc.paramsRead, doc.linRead, event.paramNo);
+      std::optional<double> before = model::Get({&doc.paramsRead, &doc.linRead}, event.paramNo);
       if (event.writeKind == axlink::ParamWriteKind::Word) before = AsWord(before);
       e.changes.push_back({event.paramNo, NameOf(event.paramNo), before, event.value});
       break;

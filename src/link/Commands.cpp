@@ -8,8 +8,8 @@
 
 #include "link/AxtuneDoc.h"
 #include "model/ParamBatch.h"
+#include "model/ParamDictionary.h"
 #include "model/ParamLayouts.h"
-#include "model/ParamNumbers.h"
 #include "model/ParamRead.h"
 #include "model/ParamWrite.h"
 #include "oxa/Bytes.h"
@@ -159,7 +159,9 @@ int32_t CAxtuneDoc::WriteParamNo(double value, uint16_t no, axlink::ParamWriteKi
     if (kind == axlink::ParamWriteKind::Word) {
       held = static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(value)));
     }
-    if (err == oxa::kOk) model::StoreNumberedValue(paramsRead, linRead, no, held);
+    if (err == oxa::kOk) {
+      model::Set({&paramsRead, &linRead}, no, held, model::Narrowing::Exact);
+    }
     return err;
   });
 }

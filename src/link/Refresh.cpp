@@ -4,19 +4,11 @@
 #include <array>
 
 #include "link/AxtuneDoc.h"
+#include "model/Encoders.h"
 #include "model/ParamBatch.h"
 #include "model/ParamRead.h"
 
 namespace {
-
-enum Page : int32_t {
-  kCommon = 0,
-  kOverview = 1,
-  kOnline = 2,
-  kIo = 9,
-  kLinTab = 10,
-  kLinDef = 11,
-};
 
 // Step numbers: the index offset of a tick's error report.
 constexpr uint32_t kStepAxisRef = 0;
@@ -32,11 +24,6 @@ constexpr uint16_t kReferenceVeloNo = 8;
 constexpr int32_t kLinTabTicks = 5;
 // From this AxisRef layout on, the I/O page shows the device interface records.
 constexpr int16_t kDevIoAxisRefLayout = 4;
-
-// Encoder types whose terminal images come through the drive device.
-bool DeviceEncoder(int16_t type) {
-  return type == 7 || type == 24 || type == 25 || type == 29 || type == 31;
-}
 
 // Failures that say the server as a whole does not answer, as opposed to one request refused.
 bool ServerDown(int32_t err) {
@@ -60,7 +47,8 @@ model::AxisLink LinkOf(oxa::IOxa& oxa, const axlink::AxisTarget& t, model::IErro
 bool CAxtuneDoc::RefreshAxisData(int32_t page, const axlink::AxisTarget* list) {
   nTickCount = std::min(nTickCount + 1, kTickLimit);
   bListRead = false;
-  if (page == kOverview && list != nullptr && list->addr.port != 0 && !OverviewReadSkipped(*list)) {
+  if (page == model::kPageOverview && list != nullptr && list->addr.port != 0 &&
+      !OverviewReadSkipped(*list)) {
     ReadListAxisSilently(*list);
   }
 
@@ -73,7 +61,7 @@ bool CAxtuneDoc::RefreshAxisData(int32_t page, const axlink::AxisTarget* list) {
     const model::AxisLink link = CurrentLink();
     const uint32_t group = model::RecordGroup(link.axis);
 
-    if (page != kOverview) {
+    if (page != model::kPageOverview) {
       model::RuntimeReadNotice notice;
       const int32_t err = model::ReadRuntimeRecord(link, runtime, bCommStopped, &notice);
       if (notice.paramsChanged) {
@@ -167,27 +155,27 @@ void CAxtuneDoc::ReadPageRecords(int32_t page, const axlink::AxisTarget* list) {
   const model::AxisLink link = CurrentLink();
   const uint32_t group = model::RecordGroup(link.axis);
   switch (page) {
-    case kCommon:
+    case model::kPageCommon:
       nTickCount = 0;
       ReportOxaError(true, false, model::ReadAxisRef(link, axisRef, runtime), group, kStepAxisRef);
       if (StillRunning()) messageLog.RefreshMessageLog(link, &bRedrawRequested);
       break;
-    case kOverview: {
+    case model::kPageOverview: {
       nTickCount = 0;
       if (list == nullptr || list->addr.port == 0) break;
       ReadListAxis(LinkOf(oxa_, *list, this), *list);
       break;
     }
-    case kOnline:
+    case model::kPageOnline:
       nTickCount = 0;
       ReportOxaError(true, false, model::ReadAxisRef(link, axisRef, runtime), group, kStepAxisRef);
       break;
-    case kIo:
+    case model::kPageIo:
       nTickCount = 0;
       ReadIoPage();
       break;
-    case kLinTab:
-    case kLinDef:
+    case model::kPageLinTab:
+    case model::kPageLinDef:
       ReadLinPage(page);
       break;
     default:
@@ -206,7 +194,7 @@ std::span<const model::IoRecordId> CAxtuneDoc::IoPageRecords() const {
     return {};
   }
   if (params.EncoderType == 0) return {};
-  if (DeviceEncoder(params.EncoderType)) return kDriveDev;
+  if (model::IsDriveDeviceEncoder(params.EncoderType)) return kDriveDev;
   return kStandard;
 }
 
@@ -232,7 +220,8 @@ void CAxtuneDoc::ReadIoPage() {
 
 void CAxtuneDoc::ReadLinPage(int32_t page) {
   const bool entered = page != nLastPage;
-  const bool due = entered || bRedrawRequested || (page == kLinTab && nTickCount > kLinTabTicks);
+  const bool due =
+      entered || bRedrawRequested || (page == model::kPageLinTab && nTickCount > kLinTabTicks);
   if (!due) return;
   nTickCount = 0;
   if (axisRef.HasLinTab()) {

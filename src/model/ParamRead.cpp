@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <limits>
 
+#include "model/ParamDictionary.h"
 #include "model/ParamLayouts.h"
 
 namespace model {
@@ -62,35 +63,31 @@ int16_t Low16(int32_t v) {
   return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(v) & 0xFFFFu));
 }
 
-// Reads one number into its field by the field's type.
+// Reads one number of the parameter record into its field: a boolean as one byte, every other
+// value as a double, narrowed as a controller's answer; a failure stores the row's fallback.
 int32_t ReadField(const AxisLink& link, ParamRecord& rec, uint16_t no) {
-  const ParamField* f = FindParamField(no);
-  if (f == nullptr) return oxa::kOk;
-  switch (f->type) {
-    case ParamType::Real:
-      return ReadParamNoReal(link, f->Ref<double>(rec), f->readFallback, no);
-    case ParamType::Int16:
-      return ReadParamNoInt16(link, f->Ref<int16_t>(rec), static_cast<int16_t>(f->readFallback),
-                              no);
-    case ParamType::UInt16: {
-      int16_t v = 0;
-      const int32_t rc = ReadParamNoInt16(link, v, 0, no);
-      f->Ref<uint16_t>(rec) = static_cast<uint16_t>(v);
-      return rc;
-    }
-    case ParamType::Int32: {
-      double v = 0;
-      const int32_t rc = ReadParamNoReal(link, v, 0.0, no);
-      f->Ref<int32_t>(rec) = TruncateToInt32(v);
-      return rc;
-    }
-    case ParamType::Bool:
-      return ReadParamNoByte(link, f->Ref<bool>(rec), false, no);
-    case ParamType::Text:
-    case ParamType::RealArray:
-      break;
+  const ParamRow* row = FindParam(no);
+  if (row == nullptr || row->home != ParamHome::Param) return oxa::kOk;
+  double v = 0;
+  int32_t rc = oxa::kOk;
+  if (row->wire == ParamWire::Byte) {
+    bool b = false;
+    rc = ReadParamNoByte(link, b, row->readFallback != 0, no);
+    v = b ? 1.0 : 0.0;
+  } else {
+    rc = ReadParamNoReal(link, v, row->readFallback, no);
   }
-  return oxa::kOk;
+  Set({&rec, nullptr}, *row, no, v, Narrowing::Clamp);
+  return rc;
+}
+
+// A slot of a batch answer into its field of the parameter record; slots of other numbers (0
+// among them) are skipped.
+void StoreSlot(ParamRecord& rec, uint16_t no, double v) {
+  const ParamRow* row = FindParam(no);
+  if (row != nullptr && row->home == ParamHome::Param) {
+    Set({&rec, nullptr}, *row, no, v, Narrowing::Clamp);
+  }
 }
 
 // FileName, 256 bytes at 1007; the last byte is forced to 0. Reported as a read of 1007.
@@ -327,54 +324,12 @@ void ApplyParamBatch(const ParamBatchRequest& request, const ParamBatchAnswer& a
       runtime.EncoderInfo1 = v;
     } else if (no == kParamNoEncoderInfo2) {
       runtime.EncoderInfo2 = v;
-    } else if (const ParamField* f = FindParamField(no)) {
-      switch (f->type) {
-        case ParamType::Real:
-          f->Ref<double>(rec) = v;
-          break;
-        case ParamType::Int16:
-          f->Ref<int16_t>(rec) = Low16(TruncateToInt32(v));
-          break;
-        case ParamType::UInt16:
-          f->Ref<uint16_t>(rec) = static_cast<uint16_t>(Low16(TruncateToInt32(v)));
-          break;
-        case ParamType::Int32:
-          f->Ref<int32_t>(rec) = TruncateToInt32(v);
-          break;
-        case ParamType::Bool:
-          f->Ref<bool>(rec) = v == 1.0;
-          break;
-        case ParamType::Text:
-        case ParamType::RealArray:
-          break;
-      }
+    } else {
+      StoreSlot(rec, no, v);
     }
   }
   for (size_t s = 0; s < kBatchSlots; ++s) {
-    const auto no = static_cast<uint16_t>(request.intNos[s]);
-    const int32_t v = answer.ints[s];
-    const ParamField* f = FindParamField(no);
-    if (f == nullptr) continue;
-    switch (f->type) {
-      case ParamType::Bool:
-        f->Ref<bool>(rec) = v == 1;
-        break;
-      case ParamType::Int16:
-        f->Ref<int16_t>(rec) = Low16(v);
-        break;
-      case ParamType::UInt16:
-        f->Ref<uint16_t>(rec) = static_cast<uint16_t>(Low16(v));
-        break;
-      case ParamType::Int32:
-        f->Ref<int32_t>(rec) = v;
-        break;
-      case ParamType::Real:
-        f->Ref<double>(rec) = v;
-        break;
-      case ParamType::Text:
-      case ParamType::RealArray:
-        break;
-    }
+    StoreSlot(rec, static_cast<uint16_t>(request.intNos[s]), answer.ints[s]);
   }
 }
 

@@ -112,6 +112,7 @@ struct ParamRecord {
 // Parameter numbers that travel as something other than one value.
 inline constexpr uint16_t kParamNoFileName = 1007;
 inline constexpr uint16_t kParamNoAuxData = 2000;
+inline constexpr uint16_t kParamNoAuxFirst = 2001;  // AuxData[0] by number; 2020 is AuxData[19]
 inline constexpr uint16_t kParamNoAuxWord = 1006;
 inline constexpr uint32_t kFileNameWireLength = 256;
 inline constexpr uint32_t kAuxDataWireLength = 160;

@@ -36,7 +36,7 @@ int PrimaryScreenHeight() {
 }
 
 bool IsParameterPage(int page) {
-  return (page >= 3 && page <= kPageAuxilary) || page == kPageLinDef;
+  return (page >= kPageGlobal && page <= kPageAuxilary) || page == kPageLinDef;
 }
 
 // Controls whose text is a label or caption rather than a value.

@@ -37,17 +37,19 @@ namespace pages {
 
 class CCharacteristicChart;
 
-inline constexpr int kPageCommon = 0;
-inline constexpr int kPageOverview = 1;
-inline constexpr int kPageOnline = 2;
-inline constexpr int kPageEncoder = 5;
-inline constexpr int kPageAuxilary = 8;
-inline constexpr int kPageIo = 9;
-inline constexpr int kPageLinTab = 10;
-inline constexpr int kPageLinDef = 11;
+// The page numbers are those of model::Page.
+using model::kPageAuxilary;
+using model::kPageCommon;
+using model::kPageEncoder;
+using model::kPageGlobal;
+using model::kPageIo;
+using model::kPageLinDef;
+using model::kPageLinTab;
+using model::kPageOnline;
+using model::kPageOverview;
 inline constexpr int kPageCount = layout::kPageCount;
 // SelectAxis with this page reads every record.
-inline constexpr int kAllPages = 12;
+inline constexpr int kAllPages = model::kPageAll;
 
 using layout::kTabTextIds;
 // A tab caption holds at most this many characters.

@@ -10,7 +10,7 @@
 #include "FileBuilder.h"
 #include "ReferenceReader.h"
 #include "files/ParamFile.h"
-#include "model/LinFields.h"
+#include "model/ParamDictionary.h"
 
 namespace {
 
@@ -342,31 +342,37 @@ TEST(ParamFileTable, EveryNumberedFieldOfTheRecordHasItsFileNumber) {
 }
 
 // The file format lists the linearisation settings a second time; it must agree with the
-// settings' own table that the pages, the journal and the emulator use.
+// dictionary's rows that the pages, the journal and the emulator use.
 TEST(ParamFileTable, EveryLinearisationSettingHasItsFileNumber) {
-  ParamRecord param;
-  LinRecord lin;
-  constexpr std::array<std::pair<model::ParamType, files::FileValueType>, 3> kTypes{{
-      {model::ParamType::Real, files::FileValueType::Real},
-      {model::ParamType::Int16, files::FileValueType::Int16},
-      {model::ParamType::Bool, files::FileValueType::Bool},
+  constexpr std::array<std::pair<model::FileType, files::FileValueType>, 3> kTypes{{
+      {model::FileType::Real, files::FileValueType::Real},
+      {model::FileType::Int16, files::FileValueType::Int16},
+      {model::FileType::Bool, files::FileValueType::Bool},
   }};
-  for (const model::LinField& f : model::LinFields()) {
-    SCOPED_TRACE(std::string(f.name));
+  size_t settings = 0;
+  for (const model::ParamRow& row : model::ParamRows()) {
+    if (row.home != model::ParamHome::Lin || row.count != 1) continue;
+    SCOPED_TRACE(std::string(row.name));
+    ++settings;
     size_t index = 99;
-    const files::FileParam* p = files::FindFileParam(f.no, index);
+    const files::FileParam* p = files::FindFileParam(row.no, index);
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(p->lin);
-    EXPECT_EQ(p->name, f.name);
-    EXPECT_EQ(p->at(param, lin, index), f.at(lin));
+    EXPECT_EQ(p->name, row.name);
+    // The same field: the one value stored through the dictionary is what the file table reads.
+    ParamRecord param;
+    LinRecord lin;
+    ASSERT_TRUE(model::Set({&param, &lin}, row, row.no, 1.0, model::Narrowing::Exact));
+    const files::FileValue v = files::GetFileValue(*p, index, param, lin);
+    EXPECT_EQ(v.type == files::FileValueType::Real ? v.real : v.integer, 1.0);
     const auto type = std::find_if(kTypes.begin(), kTypes.end(),
-                                   [&](const auto& t) { return t.first == f.type; });
+                                   [&](const auto& t) { return t.first == row.file; });
     ASSERT_NE(type, kTypes.end());
     EXPECT_EQ(p->type, type->second);
   }
   size_t fileSettings = 0;
   for (const files::FileParam& p : files::FileParams()) fileSettings += p.lin && p.count == 1;
-  EXPECT_EQ(fileSettings, model::LinFields().size());
+  EXPECT_EQ(fileSettings, settings);
 }
 
 TEST(ParamFileWrite, WriterThenReaderGivesTheRecordBack) {

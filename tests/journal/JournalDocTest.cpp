@@ -9,7 +9,7 @@
 #include "journal/Journal.h"
 #include "journal/Recorder.h"
 #include "link/DocSession.h"
-#include "model/ParamNumbers.h"
+#include "model/ParamDictionary.h"
 #include "sim/ParamStore.h"
 
 namespace {
@@ -189,13 +189,15 @@ TEST(JournalDocTest, WholeRecordWriteListsTheFieldsItChanges) {
 // carried can match what was typed.
 TEST(JournalDocTest, WholeRecordWriteJournalsWhatItsLayoutCarriesAndNothingElse) {
   std::vector<uint16_t> numbers;
+  const model::ParamRecord blank;
+  const model::LinRecord blankLin;
   for (const model::ParamField& f : model::ParamFields()) {
-    if (model::NumberedName(f.no) != "") numbers.push_back(f.no);
+    if (model::Get({&blank, &blankLin}, f.no)) numbers.push_back(f.no);
   }
   for (uint16_t i = 0; i < 20; ++i) numbers.push_back(static_cast<uint16_t>(2001 + i));
   const model::LinRecord lin;
   const auto value = [&lin](const model::ParamRecord& r, uint16_t no) {
-    return model::NumberedValue(r, lin, no);
+    return model::Get({&r, &lin}, no);
   };
   for (const int layout : {0, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}) {
     ServerSpec spec;
@@ -230,7 +232,7 @@ TEST(JournalDocTest, WholeRecordWriteJournalsWhatItsLayoutCarriesAndNothingElse)
       } else if (f && f->type == model::ParamType::Real) {
         v += 0.5;
       }
-      ASSERT_TRUE(model::StoreNumberedValue(doc.params, unused, no, v)) << no;
+      ASSERT_TRUE(model::Set({&doc.params, &unused}, no, v, model::Narrowing::Exact)) << no;
     }
     ASSERT_EQ(doc.WriteParamRecordToAxis(), 0) << layout;
 

@@ -11,8 +11,8 @@
 
 #include "ParamFake.h"
 #include "model/ParamBatch.h"
+#include "model/ParamDictionary.h"
 #include "model/ParamLayouts.h"
-#include "model/ParamNumbers.h"
 #include "model/ParamRead.h"
 #include "model/ParamWrite.h"
 #include "oxa/OxaDirect.h"
@@ -228,7 +228,7 @@ TEST(ParamSim, AuxEntriesAndLinSettingsByNumberFollowTheLibrary) {
                 known ? oxa::kOk : unknown);
       EXPECT_EQ(rt.values.Unsaved, known);
       if (!known) continue;
-      EXPECT_EQ(model::NumberedValue(rig.Store(), rt.lin, c.no), value);
+      EXPECT_EQ(model::Get({&rig.Store(), &rt.lin}, c.no), value);
       std::array<uint8_t, 8> back{};
       ASSERT_EQ(rig.oxa.OxaSyncReadReq(&rig.link.addr, paramtest::kNumberGroup, c.no, length,
                                        back.data()),

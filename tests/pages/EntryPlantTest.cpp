@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "EntryRig.h"
-#include "model/ParamNumbers.h"
+#include "model/ParamDictionary.h"
 #include "pages/layout/Display.h"
 #include "pages/layout/PageTables.h"
 
@@ -82,10 +82,10 @@ TEST(EntryPlantTest, TheDemoValuesPassAndNewValuesReachTheAxisAndComeBack) {
     EXPECT_EQ(entrytest::WiresWritten(s, kParamNo1), c.writes);
     EXPECT_TRUE(s.ui.boxes.empty());
     EXPECT_TRUE(sim::RuntimeOf(axis)->values.Unsaved);
-    EXPECT_EQ(model::NumberedValue(sim::ParamsOf(axis)->Record(), sim::RuntimeOf(axis)->lin, c.no),
+    EXPECT_EQ(model::Get({&sim::ParamsOf(axis)->Record(), &sim::RuntimeOf(axis)->lin}, c.no),
               c.stored);
     ReadBack(c.page, s.doc);
-    EXPECT_EQ(model::NumberedValue(s.doc.params, s.doc.lin, c.no), c.stored);
+    EXPECT_EQ(model::Get({&s.doc.params, &s.doc.lin}, c.no), c.stored);
     EXPECT_TRUE(s.ui.boxes.empty());
   }
 }

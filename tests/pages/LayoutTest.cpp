@@ -5,7 +5,7 @@
 #include <string>
 #include <tuple>
 
-#include "model/LinFields.h"
+#include "model/ParamDictionary.h"
 #include "pages/layout/Design.h"
 #include "pages/layout/Display.h"
 #include "pages/layout/PageTables.h"
@@ -64,7 +64,8 @@ TEST(PageTables, EveryValueNamesAFieldAndIsFoundByWhatItShows) {
       EXPECT_TRUE(aux || model::FindParamField(b.no)) << b.no;
     }
     if (b.src == Src::Lin) {
-      EXPECT_TRUE(model::FindLinField(b.no)) << b.no;
+      const model::ParamRow* row = model::FindParam(b.no);
+      EXPECT_TRUE(row != nullptr && row->home == model::ParamHome::Lin) << b.no;
     }
     if (b.src == Src::TypeName) {
       EXPECT_TRUE(TypeName(b.no, 0)) << b.no;
@@ -75,7 +76,11 @@ TEST(PageTables, EveryValueNamesAFieldAndIsFoundByWhatItShows) {
     }
   }
   // Every parameter of the LinDef page and all twenty auxiliary values have their control.
-  for (const model::LinField& f : model::LinFields()) EXPECT_TRUE(Find(11, Src::Lin, f.no));
+  for (const model::ParamRow& row : model::ParamRows()) {
+    if (row.home == model::ParamHome::Lin && row.count == 1) {
+      EXPECT_TRUE(Find(11, Src::Lin, row.no));
+    }
+  }
   for (uint16_t i = 0; i < kAuxValues; ++i) {
     EXPECT_TRUE(Find(8, Src::Param, static_cast<uint16_t>(kParamNoAuxFirst + i)));
     EXPECT_TRUE(Find(8, Src::AuxName, i));

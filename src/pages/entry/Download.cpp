@@ -2,51 +2,31 @@
 
 #include <cmath>
 
-#include "files/ParamFile.h"
+#include "model/ParamDictionary.h"
 #include "pages/entry/NumberText.h"
 #include "pages/entry/PageRules.h"
 
 namespace entry {
 namespace {
 
-// The field of a parameter number in the document's records.
-struct Target {
-  const files::FileParam* param = nullptr;
-  void* at = nullptr;
-};
+// The numbers a download takes over: those of the records' single values.
+const model::ParamRow* Find(uint16_t no) {
+  const model::ParamRow* row = model::FindParam(no);
+  return row != nullptr && row->file != model::FileType::None ? row : nullptr;
+}
 
-Target Find(uint16_t no, CAxtuneDoc& doc) {
-  size_t index = 0;
-  const files::FileParam* p = files::FindFileParam(no, index);
-  if (p == nullptr) return {};
-  return {p, p->at(doc.params, doc.lin, index)};
+model::Records Records(CAxtuneDoc& doc) {
+  return {&doc.params, &doc.lin};
 }
 
 int64_t IntegerValue(uint16_t no, CAxtuneDoc& doc) {
-  size_t index = 0;
-  const files::FileParam* p = files::FindFileParam(no, index);
-  return p == nullptr ? 0 : files::GetFileValue(*p, index, doc.params, doc.lin).integer;
+  const std::optional<double> v = model::Get({&doc.params, &doc.lin}, no);
+  return v ? static_cast<int64_t>(*v) : 0;
 }
 
 // Integers are narrowed to the field's width.
-void StoreInteger(const Target& t, int64_t v) {
-  switch (t.param->type) {
-    case files::FileValueType::Real:
-      *static_cast<double*>(t.at) = static_cast<double>(v);
-      break;
-    case files::FileValueType::Bool:
-      *static_cast<bool*>(t.at) = v != 0;
-      break;
-    case files::FileValueType::Int16:
-      *static_cast<int16_t*>(t.at) = static_cast<int16_t>(v);
-      break;
-    case files::FileValueType::Word16:
-      *static_cast<uint16_t*>(t.at) = static_cast<uint16_t>(v);
-      break;
-    case files::FileValueType::Int32:
-      *static_cast<int32_t*>(t.at) = static_cast<int32_t>(v);
-      break;
-  }
+void StoreInteger(const model::ParamRow& row, uint16_t no, int64_t v, CAxtuneDoc& doc) {
+  model::Set(Records(doc), row, no, static_cast<double>(v), model::Narrowing::Wrap);
 }
 
 bool Skipped(const FieldRule& rule, const model::ParamRecord& params) {
@@ -70,35 +50,36 @@ bool ValidatePage(const PageRules& rules, IEntryInputs& inputs, const model::Par
 // A text that does not parse keeps the field's value; so does a non-finite real, which only the
 // unchecked fields can bring.
 void TakeOverField(const FieldRule& rule, const std::string& text, CAxtuneDoc& doc) {
-  const Target t = Find(rule.no, doc);
-  if (t.param == nullptr) return;
+  const model::ParamRow* row = Find(rule.no);
+  if (row == nullptr) return;
   switch (rule.conversion) {
     case Conversion::Plain:
     case Conversion::Percent: {
       double v = 0;
-      if (!ScanReal(text, v) || !std::isfinite(v) || t.param->type != files::FileValueType::Real) {
-        return;
-      }
-      *static_cast<double*>(t.at) = rule.conversion == Conversion::Percent ? v * 0.01 : v;
+      if (!ScanReal(text, v) || !std::isfinite(v) || row->file != model::FileType::Real) return;
+      model::Set(Records(doc), *row, rule.no, rule.conversion == Conversion::Percent ? v * 0.01 : v,
+                 model::Narrowing::Exact);
       break;
     }
     case Conversion::Integer: {
       long v = 0;
-      if (ScanInteger(text, v)) StoreInteger(t, v);
+      if (ScanInteger(text, v)) StoreInteger(*row, rule.no, v, doc);
       break;
     }
     case Conversion::Hex: {
       uint32_t w = 0;
-      if (ScanHexWord(text, w)) StoreInteger(t, static_cast<int32_t>(w));
+      if (ScanHexWord(text, w)) StoreInteger(*row, rule.no, static_cast<int32_t>(w), doc);
       break;
     }
   }
 }
 
 void StoreList(uint16_t no, IEntryInputs& inputs, CAxtuneDoc& doc) {
-  const Target t = Find(no, doc);
-  if (t.param == nullptr) return;
-  if (const std::optional<int32_t> item = inputs.SelectedItem(no)) StoreInteger(t, *item);
+  const model::ParamRow* row = Find(no);
+  if (row == nullptr) return;
+  if (const std::optional<int32_t> item = inputs.SelectedItem(no)) {
+    StoreInteger(*row, no, *item, doc);
+  }
 }
 
 // Hidden boxes keep their fields' values.
@@ -108,40 +89,32 @@ void TakeOver(const PageRules& rules, IEntryInputs& inputs, CAxtuneDoc& doc) {
     TakeOverField(rule, inputs.Text(rule.no), doc);
   }
   for (const CheckRule& check : rules.checks) {
-    const Target t = Find(check.no, doc);
-    if (t.param == nullptr || !inputs.IsShown(check.no, check.bit)) continue;
+    const model::ParamRow* row = Find(check.no);
+    if (row == nullptr || !inputs.IsShown(check.no, check.bit)) continue;
     const bool checked = inputs.IsChecked(check.no, check.bit);
     if (check.bit == 0) {
-      StoreInteger(t, checked ? 1 : 0);
+      StoreInteger(*row, check.no, checked ? 1 : 0, doc);
     } else {
       const int64_t word = IntegerValue(check.no, doc);
-      StoreInteger(t, checked ? (word | check.bit) : (word & ~int64_t{check.bit}));
+      StoreInteger(*row, check.no, checked ? (word | check.bit) : (word & ~int64_t{check.bit}),
+                   doc);
     }
   }
   for (uint16_t no : rules.lists) StoreList(no, inputs, doc);
 }
 
 void WriteNumbered(const WriteItem& item, CAxtuneDoc& doc) {
-  size_t index = 0;
-  const files::FileParam* p = files::FindFileParam(item.no, index);
-  if (p == nullptr) return;
-  const files::FileValue v = files::GetFileValue(*p, index, doc.params, doc.lin);
-  switch (p->type) {
-    case files::FileValueType::Real:
-      doc.WriteParamNoReal(v.real, item.no);
-      break;
-    case files::FileValueType::Bool:
-      doc.WriteParamNoByte(v.integer, item.no);
-      break;
-    case files::FileValueType::Int16:
-    case files::FileValueType::Word16:
-    case files::FileValueType::Int32:
-      if (item.signedValue) {
-        doc.WriteParamNoReal(v.integer, item.no);
-      } else {
-        doc.WriteParamNoUInt(static_cast<uint32_t>(v.integer), item.no);
-      }
-      break;
+  const model::ParamRow* row = Find(item.no);
+  if (row == nullptr) return;
+  const double v = model::Get({&doc.params, &doc.lin}, *row, item.no).value_or(0);
+  if (row->file == model::FileType::Real) {
+    doc.WriteParamNoReal(v, item.no);
+  } else if (row->file == model::FileType::Bool) {
+    doc.WriteParamNoByte(static_cast<int32_t>(v), item.no);
+  } else if (item.signedValue) {
+    doc.WriteParamNoReal(v, item.no);
+  } else {
+    doc.WriteParamNoUInt(static_cast<uint32_t>(static_cast<int64_t>(v)), item.no);
   }
 }
 

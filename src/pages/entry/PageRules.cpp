@@ -236,11 +236,10 @@ constexpr auto kMonitorWrites = std::to_array<WriteItem>({
 });
 
 // ---- Auxilary: twenty values, 2001 to 2020 ----
-constexpr uint16_t kAuxFirst = 2001;
 constexpr auto kAuxFields = [] {
   std::array<FieldRule, std::tuple_size_v<decltype(model::ParamRecord::AuxData)>> fields{};
   for (uint16_t i = 0; i < fields.size(); ++i) {
-    fields[i] = Signed(static_cast<uint16_t>(kAuxFirst + i), -kBig, kBig, 0);
+    fields[i] = Signed(static_cast<uint16_t>(model::kParamNoAuxFirst + i), -kBig, kBig, 0);
   }
   return fields;
 }();

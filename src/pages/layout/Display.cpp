@@ -1,6 +1,6 @@
 #include "pages/layout/Display.h"
 
-#include "model/LinFields.h"
+#include "model/ParamDictionary.h"
 #include "pages/layout/PageTables.h"
 #include "pages/layout/Printf.h"
 #include "pages/layout/TypeNames.h"
@@ -17,47 +17,31 @@ struct Number {
   bool isFlag = false;
 };
 
-// One walk for both field tables: the LinRecord's settings use a subset of the same types.
-template <class Field, class Record>
-std::optional<Number> FieldNumber(const Field* f, const Record& r) {
-  if (!f) return std::nullopt;
+// The value of a number of the parameter record (AuxData[i] is 2001 + i) or of the LinRecord.
+std::optional<Number> RecordNumber(model::ConstRecords r, uint16_t no) {
+  const model::ParamRow* row = model::FindParam(no);
+  if (row == nullptr) return std::nullopt;
+  const std::optional<double> v = model::Get(r, *row, no);
+  if (!v) return std::nullopt;
   Number n;
-  switch (f->type) {
-    case model::ParamType::Real:
-      n.real = f->template Ref<double>(r);
-      return n;
-    case model::ParamType::Int16:
-      n.integral = true;
-      n.integer = f->template Ref<int16_t>(r);
-      return n;
-    case model::ParamType::UInt16:
-      n.integral = true;
-      n.integer = f->template Ref<uint16_t>(r);
-      return n;
-    case model::ParamType::Int32:
-      n.integral = true;
-      n.integer = f->template Ref<int32_t>(r);
-      return n;
-    case model::ParamType::Bool:
-      n.isFlag = true;
-      n.flag = f->template Ref<bool>(r);
-      return n;
-    case model::ParamType::Text:
-    case model::ParamType::RealArray:
-      return std::nullopt;
+  if (row->file == model::FileType::Bool) {
+    n.isFlag = true;
+    n.flag = *v != 0;
+  } else if (model::IsIntegral(row->file)) {
+    n.integral = true;
+    n.integer = static_cast<int64_t>(*v);
+  } else {
+    n.real = *v;
   }
-  return std::nullopt;
+  return n;
 }
 
 std::optional<Number> ParamNumber(const model::ParamRecord& r, uint16_t no) {
-  if (no >= kParamNoAuxFirst && no < kParamNoAuxFirst + kAuxValues) {
-    return Number{false, r.AuxData[no - kParamNoAuxFirst], 0, false, false};
-  }
-  return FieldNumber(model::FindParamField(no), r);
+  return RecordNumber({&r, nullptr}, no);
 }
 
 std::optional<Number> LinNumber(const model::LinRecord& r, uint16_t no) {
-  return FieldNumber(model::FindLinField(no), r);
+  return RecordNumber({nullptr, &r}, no);
 }
 
 std::string FormatNumber(Fmt fmt, const Number& n) {

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <span>
 
+#include "model/Encoders.h"
 #include "oxa/Bytes.h"
 #include "pages/layout/Display.h"
 #include "pages/layout/Printf.h"
@@ -64,10 +65,6 @@ bool In(int v, std::initializer_list<int> set) {
   return std::find(set.begin(), set.end(), v) != set.end();
 }
 
-// Encoders read through the drive device: their terminal image is not read.
-bool DriveDeviceEncoder(int encoderType) {
-  return In(encoderType, {7, 24, 25, 29, 31});
-}
 // Drives with a device image of their own: the Xerbo rows, a 32-bit output.
 bool DeviceDrive(int driveType) {
   return In(driveType, {4, 16, 17, 26, 27, 28, 29, 30});
@@ -166,7 +163,7 @@ std::optional<IoSource> IoSourceFor(ValueId id, const OnlineRecords& r) {
                                 [id](const IoSource& s) { return s.id == id; });
   if (it == std::end(kIoSources)) return std::nullopt;
   IoSource s = *it;
-  if (id == ValueId::EncCount && DriveDeviceEncoder(r.encoderType)) {
+  if (id == ValueId::EncCount && model::IsDriveDeviceEncoder(r.encoderType)) {
     s = {id, R::DriveDevIn, 0x0C, W::U16};
   } else if (id == ValueId::DrvDacOut && DeviceDrive(r.driveType)) {
     s = {id, R::DriveDevOut, 0x08, W::I32};
@@ -184,7 +181,7 @@ Written WrittenByType(const IoSource& s, const OnlineRecords& r) {
     case Write::Always:
       return Written::Value;
     case Write::TerminalEncoder:
-      return DriveDeviceEncoder(r.encoderType) ? Written::Empty : Written::Value;
+      return model::IsDriveDeviceEncoder(r.encoderType) ? Written::Empty : Written::Value;
     case Write::DeviceDrive:
       return DeviceDrive(r.driveType) ? Written::Value : Written::Kept;
     case Write::TerminalDrive:

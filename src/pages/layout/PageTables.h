@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "model/ParamRecord.h"
 #include "pages/layout/Control.h"
 
 namespace pages::layout {
@@ -37,9 +38,9 @@ inline constexpr int16_t kIdDownloadDriveType = 522;
 inline constexpr int16_t kIdDownloadProfileType = 523;
 inline constexpr int16_t kIdOverviewList = 600;
 
-// Auxiliary value i (0 to 19) travels as parameter number 2001 + i.
-inline constexpr uint16_t kParamNoAuxFirst = 2001;
-inline constexpr uint16_t kAuxValues = 20;
+// Auxiliary value i (0 to 19) travels as parameter number model::kParamNoAuxFirst + i.
+using model::kParamNoAuxFirst;
+inline constexpr uint16_t kAuxValues = std::tuple_size_v<decltype(model::ParamRecord::AuxData)>;
 
 struct PlacedControl {
   int page;  // 0 to 11, or kFramePage
