@@ -9,7 +9,7 @@
 #include "journal/Csv.h"
 #include "model/ParamBatch.h"
 #include "model/ParamLayouts.h"
-#include "model/ParamNumbers.h"
+#include "model/ParamDictionary.h"
 #include "sim/Controller.h"
 #include "tune/TuneRig.h"
 
@@ -162,7 +162,7 @@ TEST(TuneRun, AnAbortInEitherStepLeavesTheAxisAsItWasAndTheJournalSaysSo) {
       const bool last = std::none_of(e->changes.begin() + static_cast<long>(i) + 1,
                                      e->changes.end(), [&](const auto& x) { return x.no == w.no; });
       if (last) {
-        EXPECT_EQ(w.value, model::NumberedValue(before, {}, w.no)) << w.name;
+        EXPECT_EQ(w.value, model::Get(model::ConstRecords{&before, nullptr}, w.no)) << w.name;
       }
     }
   }
