@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs every test through CTest.
-# With CI=true (or AXTUNE_FULL=1) it also runs the tests once in the ASan+UBSan build and each
-# libFuzzer target for a short smoke run.
+# Installs what is missing, checks the format of every C++ file, builds and runs every test
+# through CTest. With CI=true (or AXTUNE_FULL=1) it also runs the tests once in the ASan+UBSan
+# build and each libFuzzer target for a short smoke run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +22,12 @@ run_ctest() {
   [ -z "$skipped" ] || sed 's/^/  /' <<<"$skipped"
   return "$status"
 }
+
+echo "== format =="
+# The repo's .clang-format, as clang-format 14 applies it.
+find src sim tools tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run --Werror
+echo "format: clean"
 
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs"
