@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git ccache
-  clang libclang-rt-14-dev llvm clang-format
+  clang libclang-rt-14-dev llvm clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools libgl-dev libqcustomplot-dev
   libasio-dev nlohmann-json3-dev libcli11-dev libeigen3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -10,7 +10,7 @@
 #include <QObject>
 #include <functional>
 
-#include "pages/KeyCommand.h"
+#include "pages/entry/KeyCommand.h"
 
 class QWidget;
 

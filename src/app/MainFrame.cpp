@@ -212,8 +212,8 @@ void CMainFrame::BuildMenus() {
   }
   bar->clear();
   actions_.clear();
-  auto add = [this](QMenu* menu, uint32_t textId, int command) {
-    QAction* action = menu->addAction(Text(strings_, textId));
+  auto add = [this](QMenu* menu, int command) {
+    QAction* action = menu->addAction(Text(strings_, FindCommand(command)->textId));
     connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
     actions_[command] = action;
     return action;
@@ -221,52 +221,52 @@ void CMainFrame::BuildMenus() {
 
   QMenu* file = bar->addMenu(Text(strings_, 36000));
   file->setSeparatorsCollapsible(false);
-  add(file, 37300, kCmdJournal);
+  add(file, kCmdJournal);
   file->addSeparator();
-  add(file, 36001, kCmdExit);
+  add(file, kCmdExit);
 
   QMenu* view = bar->addMenu(Text(strings_, 36002));
-  QAction* statusToggle = add(view, 36003, kCmdStatusBar);
+  QAction* statusToggle = add(view, kCmdStatusBar);
   statusToggle->setCheckable(true);
   statusToggle->setChecked(!statusBar()->isHidden());
-  add(view, 36004, kCmdClearLogBuffer);
-  QAction* trendToggle = add(view, 37000, kCmdTrendRecorder);
+  add(view, kCmdClearLogBuffer);
+  QAction* trendToggle = add(view, kCmdTrendRecorder);
   trendToggle->setCheckable(true);
   trendToggle->setChecked(trend_ && !trend_->isHidden());
 
   QMenu* online = bar->addMenu(Text(strings_, 36005));
-  add(online, 36006, kCmdLogin);
-  add(online, 36007, kCmdLogout);
-  add(online, 36008, kCmdTarget);
-  add(online, 36009, kCmdOfflineFileMode);
+  add(online, kCmdLogin);
+  add(online, kCmdLogout);
+  add(online, kCmdTarget);
+  add(online, kCmdOfflineFileMode);
   online->addSeparator();
-  add(online, 37400, kCmdTuneAxis);
+  add(online, kCmdTuneAxis);
   if (trend_) trend_->SetTuneAction(Action(kCmdTuneAxis));
   UpdateTuneAction();
   online->addSeparator();
   QMenu* settings = online->addMenu(Text(strings_, 36010));
   QMenu* level = settings->addMenu(Text(strings_, 36011));
-  add(level, 36012, kCmdLogLevelNone);
-  add(level, 36013, kCmdLogLevelErrors);
-  add(level, 36014, kCmdLogLevelWarnings);
-  add(level, 36015, kCmdLogLevelActivity);
+  add(level, kCmdLogLevelNone);
+  add(level, kCmdLogLevelErrors);
+  add(level, kCmdLogLevelWarnings);
+  add(level, kCmdLogLevelActivity);
   QMenu* latch = settings->addMenu(Text(strings_, 36016));
-  add(latch, 36017, kCmdLatchEnable);
-  add(latch, 36018, kCmdLatchDisable);
+  add(latch, kCmdLatchEnable);
+  add(latch, kCmdLatchDisable);
   QMenu* refFlag = settings->addMenu(Text(strings_, 36019));
-  add(refFlag, 36020, kCmdRefFlagSet);
-  add(refFlag, 36021, kCmdRefFlagReset);
+  add(refFlag, kCmdRefFlagSet);
+  add(refFlag, kCmdRefFlagReset);
 
   QMenu* options = bar->addMenu(Text(strings_, 36022));
   QMenu* language = options->addMenu(Text(strings_, 36023));
-  add(language, 36024, kCmdGerman);
-  add(language, 36025, kCmdEnglish);
+  add(language, kCmdGerman);
+  add(language, kCmdEnglish);
   // Switching to Chinese is offered only by the Chinese menu.
-  if (strings_.Language() == i18n::kChinese) add(language, 36026, kCmdChinese);
+  if (strings_.Language() == i18n::kChinese) add(language, kCmdChinese);
 
   QMenu* help = bar->addMenu(Text(strings_, 36027));
-  add(help, 37800, kCmdUserGuide);
-  add(help, 36028, kCmdAbout);
+  add(help, kCmdUserGuide);
+  add(help, kCmdAbout);
 }
 
 QAction* CMainFrame::Action(int id) const {
@@ -423,86 +423,59 @@ void CMainFrame::OnCommand(int id) {
   }
 }
 
-void CMainFrame::RunCommand(int id) {
-  switch (id) {
-    case kCmdExit:
-      close();
-      break;
-    case kCmdStatusBar:
-      statusBar()->setHidden(!statusBar()->isHidden());
-      if (QAction* a = Action(kCmdStatusBar)) a->setChecked(!statusBar()->isHidden());
-      break;
-    case kCmdClearLogBuffer:
-      doc_->ClearMessageLog();
-      break;
-    case kCmdTrendRecorder:
-      if (trend_->isHidden()) {
-        trend_->Open(*this);
-      } else {
-        trend_->hide();
-      }
-      if (QAction* a = Action(kCmdTrendRecorder)) a->setChecked(!trend_->isHidden());
-      break;
-    case kCmdLogin:
-      Login();
-      break;
-    case kCmdLogout:
-      Logout();
-      break;
-    case kCmdTarget:
-      SelectTarget();
-      break;
-    case kCmdOfflineFileMode:
-      OfflineFileMode();
-      break;
-    case kCmdLogLevelNone:
-      doc_->SetLogLevel(0);
-      break;
-    case kCmdLogLevelErrors:
-      doc_->SetLogLevel(1);
-      break;
-    case kCmdLogLevelWarnings:
-      doc_->SetLogLevel(2);
-      break;
-    case kCmdLogLevelActivity:
-      doc_->SetLogLevel(3);
-      break;
-    case kCmdLatchEnable:
-      doc_->SetLatch(true);
-      break;
-    case kCmdLatchDisable:
-      doc_->SetLatch(false);
-      break;
-    case kCmdRefFlagSet:
-      doc_->SetReferenceFlag(true);
-      break;
-    case kCmdRefFlagReset:
-      doc_->SetReferenceFlag(false);
-      break;
-    case kCmdGerman:
-      SwitchLanguage(i18n::kGerman);
-      break;
-    case kCmdEnglish:
-      SwitchLanguage(i18n::kEnglish);
-      break;
-    case kCmdChinese:
-      SwitchLanguage(i18n::kChinese);
-      break;
-    case kCmdTuneAxis:
-      TuneAxis();
-      break;
-    case kCmdJournal:
-      journal_->ShowDialog(this, hooks_.chooseJournalExport);
-      break;
-    case kCmdUserGuide:
-      CGuideWindow::Show(this, strings_);
-      break;
-    case kCmdAbout: {
-      CAboutDialog about(strings_, this);
-      about.exec();
-      break;
-    }
-    default:
-      break;
+const CMainFrame::Command CMainFrame::kCommands[] = {
+    {kCmdJournal, 37300,
+     [](CMainFrame& f) { f.journal_->ShowDialog(&f, f.hooks_.chooseJournalExport); }},
+    {kCmdExit, 36001, [](CMainFrame& f) { f.close(); }},
+    {kCmdStatusBar, 36003, [](CMainFrame& f) { f.ToggleStatusBar(); }},
+    {kCmdClearLogBuffer, 36004, [](CMainFrame& f) { f.doc_->ClearMessageLog(); }},
+    {kCmdTrendRecorder, 37000, [](CMainFrame& f) { f.ToggleTrendRecorder(); }},
+    {kCmdLogin, 36006, [](CMainFrame& f) { f.Login(); }},
+    {kCmdLogout, 36007, [](CMainFrame& f) { f.Logout(); }},
+    {kCmdTarget, 36008, [](CMainFrame& f) { f.SelectTarget(); }},
+    {kCmdOfflineFileMode, 36009, [](CMainFrame& f) { f.OfflineFileMode(); }},
+    {kCmdLogLevelNone, 36012, [](CMainFrame& f) { f.doc_->SetLogLevel(0); }},
+    {kCmdLogLevelErrors, 36013, [](CMainFrame& f) { f.doc_->SetLogLevel(1); }},
+    {kCmdLogLevelWarnings, 36014, [](CMainFrame& f) { f.doc_->SetLogLevel(2); }},
+    {kCmdLogLevelActivity, 36015, [](CMainFrame& f) { f.doc_->SetLogLevel(3); }},
+    {kCmdLatchEnable, 36017, [](CMainFrame& f) { f.doc_->SetLatch(true); }},
+    {kCmdLatchDisable, 36018, [](CMainFrame& f) { f.doc_->SetLatch(false); }},
+    {kCmdRefFlagSet, 36020, [](CMainFrame& f) { f.doc_->SetReferenceFlag(true); }},
+    {kCmdRefFlagReset, 36021, [](CMainFrame& f) { f.doc_->SetReferenceFlag(false); }},
+    {kCmdGerman, 36024, [](CMainFrame& f) { f.SwitchLanguage(i18n::kGerman); }},
+    {kCmdEnglish, 36025, [](CMainFrame& f) { f.SwitchLanguage(i18n::kEnglish); }},
+    {kCmdChinese, 36026, [](CMainFrame& f) { f.SwitchLanguage(i18n::kChinese); }},
+    {kCmdTuneAxis, 37400, [](CMainFrame& f) { f.TuneAxis(); }},
+    {kCmdUserGuide, 37800, [](CMainFrame& f) { CGuideWindow::Show(&f, f.strings_); }},
+    {kCmdAbout, 36028, [](CMainFrame& f) { f.ShowAbout(); }},
+};
+
+const CMainFrame::Command* CMainFrame::FindCommand(int id) {
+  for (const Command& c : kCommands) {
+    if (c.id == id) return &c;
   }
+  return nullptr;
+}
+
+void CMainFrame::RunCommand(int id) {
+  if (const Command* c = FindCommand(id)) c->run(*this);
+}
+
+void CMainFrame::ToggleStatusBar() {
+  statusBar()->setHidden(!statusBar()->isHidden());
+  if (QAction* a = Action(kCmdStatusBar)) a->setChecked(!statusBar()->isHidden());
+}
+
+void CMainFrame::ToggleTrendRecorder() {
+  if (trend_->isHidden()) {
+    trend_->Open(*this);
+  } else {
+    trend_->hide();
+  }
+  if (QAction* a = Action(kCmdTrendRecorder)) a->setChecked(!trend_->isHidden());
+}
+
+void CMainFrame::ShowAbout() {
+  CAboutDialog about(strings_, this);
+  about.exec();
 }

@@ -88,6 +88,16 @@ class CMainFrame : public QMainWindow {
  private:
   class Lists;
 
+  // A menu command: its ID, the string ID of its menu text, and what it does.
+  struct Command {
+    int id;
+    uint32_t textId;
+    void (*run)(CMainFrame&);
+  };
+  // Every menu command, in menu order; BuildMenus takes the texts, RunCommand the actions.
+  static const Command kCommands[];
+  static const Command* FindCommand(int id);
+
   void RunCommand(int id);
   void BuildMenus();
   void BuildStatusBar();
@@ -102,6 +112,9 @@ class CMainFrame : public QMainWindow {
   void UpdateTuneAction();
   bool TuneAllowed() const;
   void TuneAxis();
+  void ToggleStatusBar();
+  void ToggleTrendRecorder();
+  void ShowAbout();
 
   oxa::IOxa& oxa_;
   i18n::StringTable& strings_;

@@ -15,16 +15,14 @@ namespace oxa::bytes {
 template <class T>
 concept Wire = std::integral<T> || std::same_as<T, double> || std::same_as<T, float>;
 
-template <class T>
-  requires std::unsigned_integral<T>
+template <std::unsigned_integral T>
 constexpr T LoadLe(const uint8_t* p) {
   T v = 0;
   for (size_t i = 0; i < sizeof(T); ++i) v = static_cast<T>(v | static_cast<T>(T{p[i]} << (8 * i)));
   return v;
 }
 
-template <class T>
-  requires std::unsigned_integral<T>
+template <std::unsigned_integral T>
 constexpr void StoreLe(uint8_t* p, T v) {
   for (size_t i = 0; i < sizeof(T); ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }

@@ -14,21 +14,14 @@
 
 #include "files/ParamFile.h"
 #include "pages/Chart.h"
+#include "pages/ControlLookup.h"
+#include "pages/QtText.h"
 #include "pages/layout/Display.h"
 #include "pages/layout/OnlineDisplay.h"
 #include "pages/layout/TypeNames.h"
 
 namespace pages {
 namespace {
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// Controller texts are single-byte (Latin-1).
-QString FromController(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 int PrimaryScreenHeight() {
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -111,8 +104,8 @@ CAxtuneView::CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* p
 void CAxtuneView::CreatePages(const ControlFactory& factory) {
   created_ = BuildPages(*this, scale_, factory, controls_);
   if (!created_) return;
-  overview_ =
-      qobject_cast<QTreeWidget*>(ValueControl(kPageOverview, layout::ValueId::OverviewList));
+  overview_.SetWidget(
+      qobject_cast<QTreeWidget*>(ValueControl(kPageOverview, layout::ValueId::OverviewList)));
   UpdateVisibility();
 }
 
@@ -131,12 +124,13 @@ void CAxtuneView::InitialUpdate() {
 void CAxtuneView::KeepListBelowTabs() {
   // The list reaches up to 30 design units; where this platform's tab strip is taller (with
   // the captions of the current language), the list starts below it so that it covers no tab.
-  if (!overview_) return;
-  QRect list = overview_->geometry();
+  QTreeWidget* widget = overview_.Widget();
+  if (!widget) return;
+  QRect list = widget->geometry();
   const int strip = tabBar()->sizeHint().height();
   if (list.top() < strip) {
     list.setTop(strip);
-    overview_->setGeometry(list);
+    widget->setGeometry(list);
   }
 }
 
@@ -208,57 +202,33 @@ void CAxtuneView::UpdateVisibility() {
   if (chart_) chart_->SetShown(nCurrentPage == kPageLinTab);
 }
 
-const PageControl* CAxtuneView::Find(int page, layout::Src src, uint16_t no, uint32_t bit) const {
-  for (const PageControl& c : controls_) {
-    const layout::Bind& b = c.def->bind;
-    if (c.page == page && b.src == src && b.no == no && b.bit == bit) return &c;
-  }
-  return nullptr;
-}
-
 QWidget* CAxtuneView::ParamControl(int page, uint16_t no, uint32_t bit) const {
-  const PageControl* c = Find(page, layout::Src::Param, no, bit);
-  if (!c) c = Find(page, layout::Src::Lin, no, bit);
-  return c ? c->widget : nullptr;
+  return FindParamControl(controls_, page, no, bit);
 }
 
 QWidget* CAxtuneView::ValueControl(int page, layout::ValueId value, uint32_t bit) const {
-  const PageControl* c = Find(page, layout::Src::Value, static_cast<uint16_t>(value), bit);
-  return c ? c->widget : nullptr;
+  return FindValueControl(controls_, page, value, bit);
 }
 
 QWidget* CAxtuneView::TypeNameControl(uint16_t no) const {
-  const PageControl* c = Find(kPageCommon, layout::Src::TypeName, no, 0);
-  return c ? c->widget : nullptr;
+  return FindTypeNameControl(controls_, kPageCommon, no);
 }
 
 QWidget* CAxtuneView::TextControl(int page, uint32_t textId) const {
-  for (const PageControl& c : controls_) {
-    if (c.page == page && c.def->text == textId) return c.widget;
-  }
-  return nullptr;
+  return FindTextControl(controls_, page, textId);
 }
 
 QAbstractButton* CAxtuneView::Button(int id) const {
-  for (const PageControl& c : controls_) {
-    if (c.def->id == id) return qobject_cast<QAbstractButton*>(c.widget);
-  }
-  return nullptr;
+  return FindButton(controls_, id);
 }
 
 void CAxtuneView::AddOverviewEntry(std::string_view name, const oxa::OxaAddr& addr,
                                    uint16_t number) {
-  if (!overview_ || listed_.size() >= axlink::kOverviewCapacity) return;
-  listed_.push_back(axlink::OverviewEntry{std::string(name), addr, number});
-  auto* item = new QTreeWidgetItem(overview_);
-  item->setText(0, FromController(name));
+  overview_.Add(name, addr, number);
 }
 
 void CAxtuneView::ClearForLogout() {
-  if (overview_) overview_->clear();
-  listed_.clear();
-  nOverviewRow = 0;
-  lastOverviewSelection_ = -1;
+  overview_.Clear();
   bFileMode = false;
   bUnsavedShown = false;
   doc_.ResetDocument();
@@ -296,12 +266,13 @@ void CAxtuneView::RefreshPages() {
   if (page == kPageOverview) {
     redraw = bRedisplay;
     bRedisplay = false;
-    TakeOverviewSelection();
-    RefreshOverview();
+    overview_.TakeSelection();
+    overview_.Refresh(bUnsavedShown);
   } else {
     std::optional<axlink::AxisTarget> list;
-    if (nOverviewRow >= 1 && static_cast<size_t>(nOverviewRow) <= listed_.size() && resolver_) {
-      list = resolver_(listed_[static_cast<size_t>(nOverviewRow - 1)]);
+    const std::vector<axlink::OverviewEntry>& listed = overview_.Entries();
+    if (nOverviewRow >= 1 && static_cast<size_t>(nOverviewRow) <= listed.size() && resolver_) {
+      list = resolver_(listed[static_cast<size_t>(nOverviewRow - 1)]);
     }
     redraw = doc_.RefreshAxisData(page, list ? &*list : nullptr) || bRedisplay;
     bRedisplay = false;
@@ -366,59 +337,6 @@ void CAxtuneView::ShowOnlineValues(int page, bool redraw) {
     } else if (std::optional<std::string> text = layout::OnlineText(d, records, undefined)) {
       SetValueText(c.widget, FromUtf8(*text));
     }
-  }
-}
-
-void CAxtuneView::TakeOverviewSelection() {
-  if (!overview_) return;
-  QTreeWidgetItem* item = overview_->currentItem();
-  if (!item || !item->isSelected()) return;
-  int index = overview_->indexOfTopLevelItem(item);
-  if (index < 0 || index == lastOverviewSelection_) return;
-  if (static_cast<size_t>(index) >= listed_.size()) return;
-  nOverviewRow = index + 1;
-  const axlink::OverviewEntry& entry = listed_[static_cast<size_t>(index)];
-  if (!IsCurrentAxis(entry) && resolver_) {
-    if (std::optional<axlink::AxisTarget> target = resolver_(entry)) {
-      doc_.SelectAxis(*target, 3);
-    }
-  }
-  lastOverviewSelection_ = index;
-}
-
-bool CAxtuneView::IsCurrentAxis(const axlink::OverviewEntry& entry) const {
-  return doc_.bAxisSelected && doc_.nAxis == entry.number && doc_.axisAddr == entry.addr;
-}
-
-void CAxtuneView::RefreshOverview() {
-  const size_t count = listed_.size();
-  if (count == 0 || !resolver_) return;
-  const size_t rows = std::min(count, kOverviewRowsPerTick);
-  doc_.BeginOverviewPass();
-  for (size_t i = 0; i < rows; ++i) {
-    if (nOverviewRow < 1 || static_cast<size_t>(nOverviewRow) > count) nOverviewRow = 1;
-    const size_t row = static_cast<size_t>(nOverviewRow - 1);
-    const axlink::OverviewEntry& entry = listed_[row];
-    if (std::optional<axlink::AxisTarget> target = resolver_(entry)) {
-      doc_.RefreshAxisData(kPageOverview, &*target);
-      // A row whose read failed or was skipped keeps its values until the next pass reads it.
-      if (doc_.bListRead) {
-        const bool current = IsCurrentAxis(entry);
-        if (current) bUnsavedShown = doc_.listRuntime.Unsaved;
-        WriteOverviewRow(row, current);
-      }
-    }
-    nOverviewRow = static_cast<size_t>(nOverviewRow) >= count ? 1 : nOverviewRow + 1;
-  }
-}
-
-void CAxtuneView::WriteOverviewRow(size_t row, bool current) {
-  QTreeWidgetItem* item = overview_ ? overview_->topLevelItem(static_cast<int>(row)) : nullptr;
-  if (!item) return;
-  const std::array<std::string, layout::kOverviewValueColumns> columns =
-      layout::OverviewColumns(doc_.listRuntime, current, strings_.Language() == i18n::kGerman);
-  for (size_t i = 0; i < columns.size(); ++i) {
-    item->setText(static_cast<int>(i + 1), FromUtf8(columns[i]));
   }
 }
 

@@ -22,10 +22,12 @@
 #include "link/AxisList.h"
 #include "link/AxtuneDoc.h"
 #include "link/Select.h"
-#include "pages/KeyCommand.h"
+#include "pages/OverviewList.h"
 #include "pages/PageBuilder.h"
 #include "pages/PageEntry.h"
+#include "pages/PageNumbers.h"
 #include "pages/entry/CommandPanel.h"
+#include "pages/entry/KeyCommand.h"
 #include "pages/layout/Design.h"
 #include "pages/layout/PageTables.h"
 #include "pages/layout/Visibility.h"
@@ -37,20 +39,6 @@ namespace pages {
 
 class CCharacteristicChart;
 
-// The page numbers are those of model::Page.
-using model::kPageAuxilary;
-using model::kPageCommon;
-using model::kPageEncoder;
-using model::kPageGlobal;
-using model::kPageIo;
-using model::kPageLinDef;
-using model::kPageLinTab;
-using model::kPageOnline;
-using model::kPageOverview;
-inline constexpr int kPageCount = layout::kPageCount;
-// SelectAxis with this page reads every record.
-inline constexpr int kAllPages = model::kPageAll;
-
 using layout::kTabTextIds;
 // A tab caption holds at most this many characters.
 inline constexpr size_t kMaxTabText = 89;
@@ -58,8 +46,6 @@ inline constexpr size_t kMaxTabText = 89;
 inline constexpr int kTabWidth = 80;
 // A display tick runs on every this many timer calls.
 inline constexpr int kTicksPerRefresh = 5;
-// The overview refresh handles at most this many rows per tick.
-inline constexpr size_t kOverviewRowsPerTick = 20;
 
 // How the view is made; tests choose the screen height and make a control fail.
 struct ViewOptions {
@@ -69,9 +55,7 @@ struct ViewOptions {
 
 class CAxtuneView : public QTabWidget, public IKeyCommand {
  public:
-  // Finds the server versions of a listed axis (the axis tree keeps them).
-  using TargetResolver =
-      std::function<std::optional<axlink::AxisTarget>(const axlink::OverviewEntry&)>;
+  using TargetResolver = OverviewTargetResolver;
 
   CAxtuneView(CAxtuneDoc& doc, i18n::StringTable& strings, QWidget* parent = nullptr,
               ViewOptions options = {});
@@ -122,10 +106,10 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   // the Global page.
   void ShowCurrentPageNow();
 
-  QTreeWidget* OverviewList() const { return overview_; }
+  QTreeWidget* OverviewList() const { return overview_.Widget(); }
   // The characteristic chart of the LinTab page.
   CCharacteristicChart* Chart() const { return chart_; }
-  const std::vector<axlink::OverviewEntry>& ListedAxes() const { return listed_; }
+  const std::vector<axlink::OverviewEntry>& ListedAxes() const { return overview_.Entries(); }
   CAxtuneDoc& Doc() { return doc_; }
 
   // ---- The controls ----
@@ -171,11 +155,6 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   // The runtime values, names and lamps of the Common, Online or I/O page; the message box only
   // with `redraw`.
   void ShowOnlineValues(int page, bool redraw);
-  const PageControl* Find(int page, layout::Src src, uint16_t no, uint32_t bit) const;
-  void RefreshOverview();
-  void TakeOverviewSelection();
-  bool IsCurrentAxis(const axlink::OverviewEntry& entry) const;
-  void WriteOverviewRow(size_t row, bool current);
 
   CAxtuneDoc& doc_;
   i18n::StringTable& strings_;
@@ -188,11 +167,9 @@ class CAxtuneView : public QTabWidget, public IKeyCommand {
   std::vector<PageControl> controls_;
   bool created_ = false;
   TargetResolver resolver_;
-  QTreeWidget* overview_ = nullptr;
+  COverviewList overview_{doc_, strings_, resolver_, nOverviewRow};
   CCharacteristicChart* chart_ = nullptr;
-  std::vector<axlink::OverviewEntry> listed_;
   int tickCount_ = 0;
-  int lastOverviewSelection_ = -1;
 };
 
 }  // namespace pages

@@ -1,7 +1,7 @@
 #include "pages/entry/CommandPanel.h"
 
 #include "link/Commands.h"
-#include "pages/KeyCommand.h"
+#include "pages/entry/KeyCommand.h"
 #include "pages/entry/NumberText.h"
 
 namespace entry {

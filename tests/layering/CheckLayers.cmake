@@ -1,0 +1,31 @@
+# Builds each layering probe (tests/layering/CMakeLists.txt) and checks its outcome: a probe that
+# must fail has to fail because its header is not found, a probe that must build has to build.
+file(STRINGS ${PROBES} probes)
+set(wrong 0)
+foreach(p ${probes})
+  string(REPLACE "|" ";" f "${p}")
+  list(GET f 0 probe)
+  list(GET f 1 lib)
+  list(GET f 2 header)
+  list(GET f 3 expect)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${probe}
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  string(REPLACE "." "\\." h "${header}")
+  # GCC: "fatal error: model/Link.h: No such file or directory"; clang: "'model/Link.h' file not
+  # found".
+  set(missing FALSE)
+  if(out MATCHES "${h}: No such file or directory" OR out MATCHES "'${h}' file not found")
+    set(missing TRUE)
+  endif()
+  if(expect STREQUAL "fails" AND NOT rc EQUAL 0 AND missing)
+    message(STATUS "ok: ${lib} cannot include ${header}")
+  elseif(expect STREQUAL "builds" AND rc EQUAL 0)
+    message(STATUS "ok: ${lib} includes ${header}")
+  else()
+    message(STATUS "WRONG: ${lib} with ${header} should have ${expect} (exit ${rc}):\n${out}")
+    math(EXPR wrong "${wrong} + 1")
+  endif()
+endforeach()
+if(wrong GREATER 0)
+  message(FATAL_ERROR "${wrong} layering probe(s) wrong")
+endif()
