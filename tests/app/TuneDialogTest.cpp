@@ -169,7 +169,12 @@ TEST(TuneDialogTest, ARunFillsTheProposalAndApplyWritesOnlyTheCheckedRows) {
   const model::ParamRecord after = r.ReadBack();
   for (size_t i = 0; i < proposal.size(); ++i) {
     const tune::ProposedValue& v = proposal[i];
-    EXPECT_EQ(r.Field(after, v.name), i % 2 == 0 ? v.proposed : r.Field(before, v.name)) << v.name;
+    // A checked value goes out as its page's box takes it over: to six decimals.
+    if (i % 2 == 0) {
+      EXPECT_NEAR(r.Field(after, v.name), v.proposed, 5e-7) << v.name;
+    } else {
+      EXPECT_EQ(r.Field(after, v.name), r.Field(before, v.name)) << v.name;
+    }
   }
 }
 
