@@ -205,7 +205,7 @@ void TuneDialog::BuildUi() {
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setWordWrap(false);
   table_->setFocusPolicy(Qt::NoFocus);
-  proposalLayout->addWidget(table_, 1);
+  proposalLayout->addWidget(table_, 3);
   // The test move before and after the apply: its figures beside its curves.
   compared_ = new QWidget(proposal);
   auto* comparedLayout = new QHBoxLayout(compared_);
@@ -219,7 +219,8 @@ void TuneDialog::BuildUi() {
   comparison_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
   comparison_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   comparison_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  comparedLayout->addWidget(comparison_);
+  comparison_->verticalHeader()->setDefaultSectionSize(comparison_->fontMetrics().height() + 8);
+  comparedLayout->addWidget(comparison_, 0, Qt::AlignTop);
   stepPlot_ = new QCustomPlot(compared_);
   stepPlot_->setMinimumHeight(200);
   stepPlot_->legend->setVisible(true);
@@ -231,7 +232,7 @@ void TuneDialog::BuildUi() {
   stepAfter_->setPen(QPen(QColor(200, 80, 0), 1.5));
   comparedLayout->addWidget(stepPlot_, 1);
   compared_->hide();
-  proposalLayout->addWidget(compared_, 1);
+  proposalLayout->addWidget(compared_, 2);
   appliedLine_ = new QLabel(proposal);
   appliedLine_->setWordWrap(true);
   proposalLayout->addWidget(appliedLine_);
@@ -267,7 +268,7 @@ void TuneDialog::BuildUi() {
   connect(back_, &QPushButton::clicked, this, [this] { pages_->setCurrentIndex(kRunsPage); });
   connect(next_, &QPushButton::clicked, this, [this] { pages_->setCurrentIndex(kProposalPage); });
   connect(pages_, &QStackedWidget::currentChanged, this, [this] { UpdateButtons(); });
-  resize(880, 640);
+  resize(880, 720);
 }
 
 void TuneDialog::SetTexts() {
@@ -513,6 +514,12 @@ void TuneDialog::FillComparison(const tune::Verification& v) {
   comparison_->resizeColumnsToContents();
   Curve(stepBefore_, v.beforeSamples);
   Curve(stepAfter_, v.afterSamples);
+  // "After" in the legend once there is a curve after the apply.
+  if (v.afterSamples.empty()) {
+    stepAfter_->removeFromLegend();
+  } else {
+    stepAfter_->addToLegend();
+  }
   stepPlot_->rescaleAxes();
   stepPlot_->yAxis->scaleRange(1.1);
   stepPlot_->replot();
