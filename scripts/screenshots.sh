@@ -3,8 +3,8 @@
 # into docs/screenshots/: every page in English on screens 768 and 1080 pixels high (the pages
 # scale with the screen height), the I/O page of an axis with terminal images, the Encoder page of
 # an axis with drive type 26 (with its two encoder info values), the Global page in German and in
-# Chinese, the trend recorder comparing two gains, and the tuning dialog after its runs. Two axes
-# of the plant move slowly meanwhile. Needs the build of scripts/demo.sh (or BUILD_DIR) and the packages of
+# Chinese, the trend recorder comparing two gains, and the tuning dialog after its runs and after
+# Apply. Two axes of the plant move slowly meanwhile. Needs the build of scripts/demo.sh (or BUILD_DIR) and the packages of
 # scripts/install-deps.sh (xvfb, fonts-liberation2, fonts-noto-cjk).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -67,10 +67,11 @@ xvfb-run -a -s "-screen 0 1600x1000x24" \
   --screenshot "$out/trend-en.png"
 echo "screenshots: $out/trend-en.png"
 # The tuning dialog on "Clamp right", back at 112 mm with its LagKp of 100: the limits it
-# proposes, the runs within them and the proposal.
+# proposes, the runs within them, the proposal and, after Apply, the test move before and after.
 "$build/tools/cli/axtune-cli" set --port 851 --axis 2 --no 1700 --value 100 >/dev/null
 xvfb-run -a -s "-screen 0 1600x1000x24" \
   "$build/src/app/axtune" --login --select "Clamp right" --language en --page 2 --tune \
   --wait 800 --screenshot "$out/tune-en.png"
-echo "screenshots: $out/tune-en.png $out/tune-en-limits.png $out/tune-en-runs.png"
+echo "screenshots: $out/tune-en.png $out/tune-en-limits.png $out/tune-en-runs.png" \
+  "$out/tune-en-verify.png"
 rm -rf "$work"

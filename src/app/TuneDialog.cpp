@@ -15,6 +15,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "app/QCustomPlotInclude.h"
@@ -35,6 +36,11 @@ constexpr uint32_t kTextRefused = 37425, kTextStopped = 37426, kTextStoppedByUse
 constexpr uint32_t kTextStoppedForeground = 37428, kTextRestored = 37429;
 constexpr uint32_t kTextNotRestored = 37430, kTextApplied = 37431, kTextDiffering = 37432;
 constexpr uint32_t kTextNoProposal = 37433, kTextPortFailed = 37434, kTextNoAxis = 37026;
+constexpr uint32_t kTextVerifyStep = 37435, kTextFigure = 37436, kTextBefore = 37437;
+constexpr uint32_t kTextAfter = 37438, kTextApplyRefused = 37439, kTextApplyFailed = 37440;
+constexpr uint32_t kTextVerifyName = 37030, kTextTimeAxis = 37041, kTextPositionAxis = 37031;
+// The recorder's names of the step-response figures, in the order of FigureValues.
+constexpr uint32_t kTextFigures[] = {37051, 37052, 37053, 37054, 37055, 37056, 37057};
 
 // The runs read the axis this often (Hz), as the command-line tool's.
 constexpr double kRateHz = 1000;
@@ -49,6 +55,26 @@ QDoubleSpinBox* NumberBox(QWidget* parent, double lo, double hi, int decimals) {
 
 QString Number(double v) {
   return QString::number(v, 'g', 6);
+}
+
+using FigureRow = std::array<double, std::size(kTextFigures)>;
+
+FigureRow FigureValues(const trend::StepFigures& f) {
+  return {f.riseTime, f.overshoot,        f.overshootPercent, f.settlingTime,
+          f.peakLag,  f.steadyStateError, f.peakVelocity};
+}
+
+// A figure the curve does not yield is a dash.
+QString FigureText(double v) {
+  return std::isfinite(v) ? QString::number(v, 'f', std::fabs(v) < 10 ? 3 : 1)
+                          : QStringLiteral("–");
+}
+
+void Curve(QCPGraph* g, const std::vector<trend::Sample>& samples) {
+  g->data()->clear();
+  for (const trend::Sample& s : samples) {
+    g->addData(s.t - samples.front().t, s.values[trend::kActualPos]);
+  }
 }
 
 }  // namespace
@@ -130,11 +156,12 @@ void TuneDialog::BuildUi() {
   grid->addWidget(lagBound_, 3, 1);
   velocityStep_ = new QCheckBox(limits);
   dynamicsStep_ = new QCheckBox(limits);
-  velocityStep_->setChecked(true);
-  dynamicsStep_->setChecked(true);
+  verifyStep_ = new QCheckBox(limits);
+  for (QCheckBox* box : {velocityStep_, dynamicsStep_, verifyStep_}) box->setChecked(true);
   grid->addWidget(velocityStep_, 4, 0, 1, 3);
   grid->addWidget(dynamicsStep_, 5, 0, 1, 3);
-  grid->setRowStretch(6, 1);
+  grid->addWidget(verifyStep_, 6, 0, 1, 3);
+  grid->setRowStretch(7, 1);
   grid->setColumnStretch(2, 1);
   pages_->addWidget(limits);
   for (QCheckBox* box : {velocityStep_, dynamicsStep_}) {
@@ -173,12 +200,39 @@ void TuneDialog::BuildUi() {
   auto* proposalLayout = new QVBoxLayout(proposal);
   table_ = new QTableWidget(0, 4, proposal);
   table_->verticalHeader()->hide();
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   table_->setSelectionMode(QAbstractItemView::NoSelection);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setWordWrap(false);
   table_->setFocusPolicy(Qt::NoFocus);
-  proposalLayout->addWidget(table_, 1);
+  proposalLayout->addWidget(table_, 3);
+  // The test move before and after the apply: its figures beside its curves.
+  compared_ = new QWidget(proposal);
+  auto* comparedLayout = new QHBoxLayout(compared_);
+  comparedLayout->setContentsMargins(0, 0, 0, 0);
+  comparison_ = new QTableWidget(static_cast<int>(std::size(kTextFigures)), 3, compared_);
+  comparison_->verticalHeader()->hide();
+  comparison_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  comparison_->setSelectionMode(QAbstractItemView::NoSelection);
+  comparison_->setFocusPolicy(Qt::NoFocus);
+  comparison_->setWordWrap(false);
+  comparison_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+  comparison_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  comparison_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  comparison_->verticalHeader()->setDefaultSectionSize(comparison_->fontMetrics().height() + 8);
+  comparedLayout->addWidget(comparison_, 0, Qt::AlignTop);
+  stepPlot_ = new QCustomPlot(compared_);
+  stepPlot_->setMinimumHeight(200);
+  stepPlot_->legend->setVisible(true);
+  stepPlot_->legend->setFont(small);
+  stepPlot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignRight);
+  stepBefore_ = stepPlot_->addGraph();
+  stepBefore_->setPen(QPen(QColor(0, 90, 180), 1.5));
+  stepAfter_ = stepPlot_->addGraph();
+  stepAfter_->setPen(QPen(QColor(200, 80, 0), 1.5));
+  comparedLayout->addWidget(stepPlot_, 1);
+  compared_->hide();
+  proposalLayout->addWidget(compared_, 2);
   appliedLine_ = new QLabel(proposal);
   appliedLine_->setWordWrap(true);
   proposalLayout->addWidget(appliedLine_);
@@ -214,7 +268,7 @@ void TuneDialog::BuildUi() {
   connect(back_, &QPushButton::clicked, this, [this] { pages_->setCurrentIndex(kRunsPage); });
   connect(next_, &QPushButton::clicked, this, [this] { pages_->setCurrentIndex(kProposalPage); });
   connect(pages_, &QStackedWidget::currentChanged, this, [this] { UpdateButtons(); });
-  resize(880, 640);
+  resize(880, 720);
 }
 
 void TuneDialog::SetTexts() {
@@ -226,6 +280,7 @@ void TuneDialog::SetTexts() {
   lagLabel_->setText(Text(kTextLagBound));
   velocityStep_->setText(Text(kTextVelocityStep));
   dynamicsStep_->setText(Text(kTextDynamicsStep));
+  verifyStep_->setText(Text(kTextVerifyStep));
   start_->setText(Text(kTextStart));
   stopButton_->setText(Text(kTextStop));
   apply_->setText(Text(kTextApply));
@@ -238,6 +293,14 @@ void TuneDialog::SetTexts() {
   fitOut_->setName(Text(kTextFit));
   table_->setHorizontalHeaderLabels(
       {Text(kTextParameter), Text(kTextCurrent), Text(kTextProposed), Text(kTextReason)});
+  comparison_->setHorizontalHeaderLabels({Text(kTextFigure), Text(kTextBefore), Text(kTextAfter)});
+  for (size_t row = 0; row < std::size(kTextFigures); ++row) {
+    comparison_->setItem(static_cast<int>(row), 0, new QTableWidgetItem(Text(kTextFigures[row])));
+  }
+  stepPlot_->xAxis->setLabel(Text(kTextTimeAxis));
+  stepPlot_->yAxis->setLabel(Text(kTextPositionAxis));
+  stepBefore_->setName(Text(kTextBefore));
+  stepAfter_->setName(Text(kTextAfter));
 }
 
 void TuneDialog::UpdateButtons() {
@@ -245,12 +308,13 @@ void TuneDialog::UpdateButtons() {
   const bool running = Running();
   start_->setVisible(page == kLimitsPage);
   start_->setEnabled(velocityStep_->isChecked() || dynamicsStep_->isChecked());
-  stopButton_->setVisible(page == kRunsPage && running);
+  stopButton_->setVisible((page == kRunsPage || page == kProposalPage) && running);
   apply_->setVisible(page == kProposalPage);
-  apply_->setEnabled(!applied_ && table_->rowCount() > 0 && result_.end == tune::EndReason::Done &&
-                     result_.restored);
+  apply_->setEnabled(!applied_ && !running && table_->rowCount() > 0 &&
+                     result_.end == tune::EndReason::Done && result_.restored);
   close_->setEnabled(!running);
   back_->setVisible(page == kProposalPage);
+  back_->setEnabled(!running);
   next_->setVisible(page == kRunsPage && ended_);
   // A refusal shows on the page of the limits.
   endLine_->setVisible(page != kLimitsPage || !endLine_->text().isEmpty());
@@ -283,7 +347,7 @@ bool TuneDialog::StartRun() {
   limits.windowMax = windowMax_->value();
   limits.maxVelocity = maxVelocity_->value();
   limits.lagBound = lagBound_->value();
-  steps_ = {velocityStep_->isChecked(), dynamicsStep_->isChecked()};
+  steps_ = {velocityStep_->isChecked(), dynamicsStep_->isChecked(), verifyStep_->isChecked()};
   ring_ = std::make_unique<trend::SampleRing>(trend::SampleRing::kMinCapacity * 256);
   sampler_ = std::make_unique<trend::Sampler>(*own_, *target, kRateHz, clock_, *ring_);
   stop_ = false;
@@ -302,7 +366,8 @@ bool TuneDialog::StartRun() {
   progress_->setFormat(QStringLiteral("%p %"));
   table_->setRowCount(0);
   appliedLine_->clear();
-  for (QCPGraph* g : {measured_, fitOut_, fitIn_}) g->data()->clear();
+  compared_->hide();
+  for (QCPGraph* g : {measured_, fitOut_, fitIn_, stepBefore_, stepAfter_}) g->data()->clear();
   plot_->replot();
   pages_->setCurrentIndex(kRunsPage);
   // From here until Finished the document is the worker's.
@@ -336,16 +401,18 @@ bool TuneDialog::event(QEvent* event) {
 
 void TuneDialog::ShowProgress(const tune::Progress& p) {
   const bool velocity = p.step == "velocity", dynamics = p.step == "dynamics";
+  const bool verify = p.step == "verify";
   // A step the dialog has no name for goes by the core's.
   const QString step = velocity   ? Text(kTextVelocityName)
                        : dynamics ? Text(kTextDynamicsName)
+                       : verify   ? Text(kTextVerifyName)
                                   : QString::fromStdString(p.step);
   figures_->appendPlainText(step + QStringLiteral(": ") + QString::fromStdString(p.figures));
   progress_->setFormat(step + QStringLiteral(": %p %"));
-  if (!velocity && !dynamics) return;
+  if (!velocity && !dynamics && !verify) return;
   // The chosen steps share the bar evenly, in their order.
-  const int count = (steps_.velocity ? 1 : 0) + (steps_.dynamics ? 1 : 0);
-  const int index = dynamics && steps_.velocity ? 1 : 0;
+  const int count = (steps_.velocity ? 1 : 0) + (steps_.dynamics ? 1 : 0) + (steps_.verify ? 1 : 0);
+  const int index = velocity ? 0 : dynamics ? (steps_.velocity ? 1 : 0) : count - 1;
   const double overall = (index + std::clamp(p.fraction, 0.0, 1.0)) / std::max(count, 1);
   progress_->setValue(static_cast<int>(std::lround(overall * 1000)));
 }
@@ -375,6 +442,7 @@ void TuneDialog::Finished(const tune::RunResult& result) {
   restoredLine_->setStyleSheet(result.restored ? QString() : QStringLiteral("color: #b00000"));
   FillPlot();
   FillTable();
+  FillComparison(result.verification);
   if (result.end == tune::EndReason::Refused) {
     pages_->setCurrentIndex(kLimitsPage);
   } else if (result.end == tune::EndReason::Done) {
@@ -416,9 +484,12 @@ void TuneDialog::FillTable() {
     for (const auto& [column, value] : {std::pair{1, v.current}, std::pair{2, v.proposed}}) {
       auto* item = new QTableWidgetItem(Number(value));
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      // Only the proposed value is the user's to change.
+      item->setFlags(column == 2 ? Qt::ItemIsEnabled | Qt::ItemIsEditable : Qt::ItemIsEnabled);
       table_->setItem(row, column, item);
     }
     auto* reason = new QTableWidgetItem(QString::fromStdString(v.reason));
+    reason->setFlags(Qt::ItemIsEnabled);
     reason->setToolTip(reason->text());
     table_->setItem(row, 3, reason);
     ++row;
@@ -429,25 +500,79 @@ void TuneDialog::FillTable() {
                             : QString());
 }
 
+void TuneDialog::FillComparison(const tune::Verification& v) {
+  compared_->setVisible(v.before.has_value());
+  if (!v.before) return;
+  for (const auto& [column, figures] : {std::pair{1, &v.before}, std::pair{2, &v.after}}) {
+    const FigureRow values = *figures ? FigureValues(**figures) : FigureRow{};
+    for (size_t row = 0; row < values.size(); ++row) {
+      auto* item = new QTableWidgetItem(*figures ? FigureText(values[row]) : QString());
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      comparison_->setItem(static_cast<int>(row), column, item);
+    }
+  }
+  comparison_->resizeColumnsToContents();
+  Curve(stepBefore_, v.beforeSamples);
+  Curve(stepAfter_, v.afterSamples);
+  // "After" in the legend once there is a curve after the apply.
+  if (v.afterSamples.empty()) {
+    stepAfter_->removeFromLegend();
+  } else {
+    stepAfter_->addToLegend();
+  }
+  stepPlot_->rescaleAxes();
+  stepPlot_->yAxis->scaleRange(1.1);
+  stepPlot_->replot();
+}
+
 void TuneDialog::ApplyChecked() {
   if (Running() || !sequencer_ || applied_) return;
   std::vector<tune::ProposedValue> chosen;
   for (int row = 0; row < table_->rowCount(); ++row) {
-    if (table_->item(row, 0)->checkState() == Qt::Checked) {
-      chosen.push_back(result_.proposal[static_cast<size_t>(row)]);
+    if (table_->item(row, 0)->checkState() != Qt::Checked) continue;
+    tune::ProposedValue v = result_.proposal[static_cast<size_t>(row)];
+    // What the user typed, else the proposal itself (the table shows six digits of it); what is
+    // no number the page rules refuse.
+    const QString typed = table_->item(row, 2)->text().trimmed();
+    if (typed != Number(v.proposed)) {
+      bool ok = false;
+      v.proposed = typed.toDouble(&ok);
+      if (!ok) v.proposed = std::nan("");
     }
+    chosen.push_back(std::move(v));
   }
   if (chosen.empty()) return;
-  const std::vector<std::string> differing = sequencer_->Apply(chosen);
-  applied_ = true;
-  if (differing.empty()) {
-    appliedLine_->setText(Text(kTextApplied).arg(chosen.size()));
-    appliedLine_->setStyleSheet(QString());
+  applyCount_ = chosen.size();
+  stop_ = false;
+  cause_ = StopCause::None;
+  appliedLine_->clear();
+  // The test move after the apply moves the axis: the runs' thread, so that Stop and Esc work.
+  worker_ = std::thread([this, chosen = std::move(chosen)] {
+    tune::ApplyResult a = sequencer_->ApplyValues(chosen);
+    QMetaObject::invokeMethod(
+        this, [this, a = std::move(a)] { Applied(a); }, Qt::QueuedConnection);
+  });
+  UpdateButtons();
+}
+
+void TuneDialog::Applied(const tune::ApplyResult& a) {
+  worker_.join();
+  QStringList lines;
+  if (!a.refused.empty()) {
+    // Nothing was written: the refused value can be changed or unchecked and applied again.
+    lines << Text(kTextApplyRefused).arg(QString::fromStdString(a.refused));
   } else {
-    QStringList names;
-    for (const std::string& n : differing) names << QString::fromStdString(n);
-    appliedLine_->setText(Text(kTextDiffering).arg(names.join(QStringLiteral(", "))));
-    appliedLine_->setStyleSheet(QStringLiteral("color: #b00000"));
+    applied_ = true;
+    if (!a.message.empty()) lines << Text(kTextApplyFailed).arg(QString::fromStdString(a.message));
+    if (!a.differing.empty()) {
+      QStringList names;
+      for (const std::string& n : a.differing) names << QString::fromStdString(n);
+      lines << Text(kTextDiffering).arg(names.join(QStringLiteral(", ")));
+    }
   }
+  if (lines.isEmpty()) lines << Text(kTextApplied).arg(applyCount_);
+  appliedLine_->setText(lines.join(QLatin1Char('\n')));
+  appliedLine_->setStyleSheet(a.Ok() ? QString() : QStringLiteral("color: #b00000"));
+  FillComparison(a.verification);
   UpdateButtons();
 }

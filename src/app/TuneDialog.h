@@ -1,12 +1,15 @@
 // The tuning assistant in the window: a modal dialog in three pages. The first asks for the
 // limits of the runs (the travel window, the highest velocity, the following error that ends a
 // run, and which runs to do); the second shows the runs going, with their figures and the
-// measured velocity characteristic; the third the proposal, each value with its reason and a
-// check box, and writes the checked ones to the axis.
+// measured velocity characteristic; the third the proposal, each value with its reason, a check
+// box and its proposed value open to editing, and writes the checked ones to the axis. When the
+// runs made their test move, the proposal page compares its step-response figures and curve with
+// those of the same move after the apply.
 //
-// The runs go on a thread of their own, which has the document to itself while they last (the
-// dialog is modal and the window holds its own readers off); the dialog stays live. Stop, Esc,
-// closing the dialog and Axtune or the dialog losing the foreground stop the axis at once.
+// The runs and the apply go on a thread of their own, which has the document to itself while they
+// last (the dialog is modal and the window holds its own readers off); the dialog stays live.
+// Stop, Esc, closing the dialog and Axtune or the dialog losing the foreground stop the axis at
+// once.
 #pragma once
 
 #include <QDialog>
@@ -52,7 +55,8 @@ class TuneDialog : public QDialog {
   // Asks the running sequence to stop the axis.
   void StopRun(StopCause cause);
   bool Running() const { return worker_.joinable(); }
-  // Writes the checked rows of the proposal and shows what read back differently.
+  // Writes the checked rows of the proposal on the runs' thread, then shows what the page rules
+  // refused, what failed or read back differently, and the test move after it.
   void ApplyChecked();
 
   QDoubleSpinBox* WindowMin() const { return windowMin_; }
@@ -61,10 +65,14 @@ class TuneDialog : public QDialog {
   QDoubleSpinBox* LagBound() const { return lagBound_; }
   QCheckBox* VelocityStep() const { return velocityStep_; }
   QCheckBox* DynamicsStep() const { return dynamicsStep_; }
+  QCheckBox* VerifyStep() const { return verifyStep_; }
   QTableWidget* ProposalTable() const { return table_; }
   QLabel* EndLine() const { return endLine_; }
   QLabel* AppliedLine() const { return appliedLine_; }
   QCustomPlot* Plot() const { return plot_; }
+  // The step-response figures before and after the apply, and their curves.
+  QTableWidget* ComparisonTable() const { return comparison_; }
+  QCustomPlot* StepPlot() const { return stepPlot_; }
   QStackedWidget* Pages() const { return pages_; }
   // The last run's result; valid once it has ended.
   const tune::RunResult& Result() const { return result_; }
@@ -88,6 +96,8 @@ class TuneDialog : public QDialog {
   void Finished(const tune::RunResult& result);
   void FillPlot();
   void FillTable();
+  void Applied(const tune::ApplyResult& result);
+  void FillComparison(const tune::Verification& v);
   QString Text(uint32_t id) const;
 
   CAxtuneDoc& doc_;
@@ -106,6 +116,7 @@ class TuneDialog : public QDialog {
   tune::RunResult result_;
   bool ended_ = false;
   bool applied_ = false;
+  size_t applyCount_ = 0;  // the values of the apply going
 
   QStackedWidget* pages_ = nullptr;
   QLabel* axis_ = nullptr;
@@ -120,6 +131,7 @@ class TuneDialog : public QDialog {
   QDoubleSpinBox* lagBound_ = nullptr;
   QCheckBox* velocityStep_ = nullptr;
   QCheckBox* dynamicsStep_ = nullptr;
+  QCheckBox* verifyStep_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPlainTextEdit* figures_ = nullptr;
   QCustomPlot* plot_ = nullptr;
@@ -130,6 +142,11 @@ class TuneDialog : public QDialog {
   QLabel* endLine_ = nullptr;
   QLabel* restoredLine_ = nullptr;
   QLabel* appliedLine_ = nullptr;
+  QWidget* compared_ = nullptr;
+  QTableWidget* comparison_ = nullptr;
+  QCustomPlot* stepPlot_ = nullptr;
+  QCPGraph* stepBefore_ = nullptr;
+  QCPGraph* stepAfter_ = nullptr;
   QPushButton* back_ = nullptr;
   QPushButton* next_ = nullptr;
   QPushButton* start_ = nullptr;

@@ -7,7 +7,8 @@
 // LagKp to K and moves the axis to --trend-to at --trend-velocity and back, before the wait; the
 // screenshot is then of the recorder's own window. --tune opens Online > Tune axis after the wait,
 // runs it with the limits it proposes and saves the proposal page as the screenshot, the pages of
-// the limits and the runs beside it (FILE with "-limits" and "-runs" before its suffix).
+// the limits and the runs beside it (FILE with "-limits" and "-runs" before its suffix), and the
+// proposal page after Apply with the test move before and after it ("-verify").
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QEventLoop>
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
+#include <functional>
 
 #include "AxtuneVersion.h"
 #include "app/MainFrame.h"
@@ -53,21 +55,25 @@ QString Beside(const QString& file, const char* tag) {
          QLatin1String(tag) + QLatin1Char('.') + info.suffix();
 }
 
+// Runs the event loop until `done`.
+void WaitUntil(const std::function<bool()>& done) {
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  poll.start(100);
+  loop.exec();
+}
+
 // Saves the page of the limits beside `file`, runs the dialog with them, then saves its proposal
-// page to `file` and the page of the runs beside it; false when a picture could not be saved.
+// page to `file`, the page of the runs beside it, and the proposal page after Apply; false when a
+// picture could not be saved.
 bool ShootTuneDialog(TuneDialog& dialog, const QString& file) {
   dialog.show();
   QCoreApplication::processEvents();
   const bool limitsSaved = dialog.grab().save(Beside(file, "limits"), "PNG");
-  if (dialog.StartRun()) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-      if (dialog.Ended()) loop.quit();
-    });
-    poll.start(100);
-    loop.exec();
-  }
+  if (dialog.StartRun()) WaitUntil([&dialog] { return dialog.Ended(); });
   // The plot and the table laid out at their size before they are grabbed.
   QCoreApplication::processEvents();
   dialog.Pages()->setCurrentIndex(TuneDialog::kRunsPage);
@@ -75,7 +81,12 @@ bool ShootTuneDialog(TuneDialog& dialog, const QString& file) {
   const bool runsSaved = dialog.grab().save(Beside(file, "runs"), "PNG");
   dialog.Pages()->setCurrentIndex(TuneDialog::kProposalPage);
   QCoreApplication::processEvents();
-  return dialog.grab().save(file, "PNG") && runsSaved && limitsSaved;
+  const bool proposalSaved = dialog.grab().save(file, "PNG");
+  dialog.ApplyChecked();
+  if (dialog.Running()) WaitUntil([&dialog] { return !dialog.Running(); });
+  QCoreApplication::processEvents();
+  return dialog.grab().save(Beside(file, "verify"), "PNG") && proposalSaved && runsSaved &&
+         limitsSaved;
 }
 
 }  // namespace

@@ -326,7 +326,8 @@ void Sequencer::DynamicsRun(RunResult& result) {
   result.measured.reached = reached;
 }
 
-std::optional<trend::StepFigures> Sequencer::TestMove(const Verification& v) {
+std::optional<trend::StepFigures> Sequencer::TestMove(const Verification& v,
+                                                      std::vector<trend::Sample>& samples) {
   MoveTo(v.from, v.velocity, 0);
   const trend::Sample before = last_;
   trend::MoveMark mark;
@@ -338,12 +339,12 @@ std::optional<trend::StepFigures> Sequencer::TestMove(const Verification& v) {
   mark.band = trend::PositionBand(doc_);
   mark.lagKp = doc_.params.LagKp;
   MoveTo(v.to, v.velocity, trend::MoveTracker::kHoldTime);
-  std::vector<trend::Sample> window;
+  samples.clear();
   for (const trend::Sample& s : moveSamples_) {
-    if (s.t >= mark.t) window.push_back(s);
+    if (s.t >= mark.t) samples.push_back(s);
   }
-  if (window.empty()) return std::nullopt;
-  return trend::MeasureMove(mark, before, window, true).figures;
+  if (samples.empty()) return std::nullopt;
+  return trend::MeasureMove(mark, before, samples, true).figures;
 }
 
 void Sequencer::Journal(axlink::TuningRunReport& report, const RunResult& r) const {
@@ -406,7 +407,7 @@ RunResult Sequencer::Run(const Steps& steps) {
     v.to = center + step / 2;
     v.velocity = std::min(limits_.maxVelocity, original_.ReferenceVelo);
     try {
-      v.before = TestMove(v);
+      v.before = TestMove(v, v.beforeSamples);
       Report("verify", 1,
              v.before ? "settled in " + Num(v.before->settlingTime) + " s, overshoot " +
                             Num(v.before->overshootPercent) + " %"
@@ -520,7 +521,7 @@ ApplyResult Sequencer::ApplyValues(const std::vector<ProposedValue>& values) {
   }
   if (result.message.empty() && result.differing.empty() && verification_.before) {
     try {
-      result.verification.after = TestMove(verification_);
+      result.verification.after = TestMove(verification_, result.verification.afterSamples);
       const trend::StepFigures& a = *result.verification.after;
       report_->figures.emplace_back("settlingAfter", a.settlingTime);
       report_->figures.emplace_back("overshootAfter", a.overshootPercent);

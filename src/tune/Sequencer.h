@@ -80,6 +80,9 @@ struct Verification {
   double velocity = 0;  // mm/s
   std::optional<trend::StepFigures> before;
   std::optional<trend::StepFigures> after;
+  // The samples each test move recorded from its command on.
+  std::vector<trend::Sample> beforeSamples;
+  std::vector<trend::Sample> afterSamples;
 };
 
 struct RunResult {
@@ -159,8 +162,10 @@ class Sequencer {
   // One sample; throws Abort when anything is in doubt.
   const trend::Sample& Watch();
   void SetParam(const char* name, double value);
-  // The step of the verification, recorded; its figures, or none when the recorder has none.
-  std::optional<trend::StepFigures> TestMove(const Verification& v);
+  // The step of the verification, recorded into `samples`; its figures, or none when the
+  // recorder has none.
+  std::optional<trend::StepFigures> TestMove(const Verification& v,
+                                             std::vector<trend::Sample>& samples);
   void Journal(axlink::TuningRunReport& report, const RunResult& r) const;
   void FlushJournal();
   void Failed(int32_t err);
