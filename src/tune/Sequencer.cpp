@@ -522,12 +522,16 @@ ApplyResult Sequencer::ApplyValues(const std::vector<ProposedValue>& values) {
   if (result.message.empty() && result.differing.empty() && verification_.before) {
     try {
       result.verification.after = TestMove(verification_, result.verification.afterSamples);
-      const trend::StepFigures& a = *result.verification.after;
-      report_->figures.emplace_back("settlingAfter", a.settlingTime);
-      report_->figures.emplace_back("overshootAfter", a.overshootPercent);
-      Report(
-          "verify", 1,
-          "settled in " + Num(a.settlingTime) + " s, overshoot " + Num(a.overshootPercent) + " %");
+      if (const auto& a = result.verification.after) {
+        report_->figures.emplace_back("settlingAfter", a->settlingTime);
+        report_->figures.emplace_back("overshootAfter", a->overshootPercent);
+        Report("verify", 1,
+               "settled in " + Num(a->settlingTime) + " s, overshoot " + Num(a->overshootPercent) +
+                   " %");
+      } else {
+        result.message = "the test move after the apply recorded no samples";
+        end += "; " + result.message;
+      }
     } catch (const Abort& a) {
       StopAndSettle();
       result.message = "the test move after the apply ended: " + a.message;
