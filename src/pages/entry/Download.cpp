@@ -107,12 +107,12 @@ void WriteNumbered(const WriteItem& item, CAxtuneDoc& doc) {
   const model::ParamRow* row = Find(item.no);
   if (row == nullptr) return;
   const double v = model::Get({&doc.params, &doc.lin}, *row, item.no).value_or(0);
-  if (row->file == model::FileType::Real) {
+  // Reals, and integers the controller takes signed, go out as reals.
+  if (row->file == model::FileType::Real ||
+      (row->file != model::FileType::Bool && item.signedValue)) {
     doc.WriteParamNoReal(v, item.no);
   } else if (row->file == model::FileType::Bool) {
     doc.WriteParamNoByte(static_cast<int32_t>(v), item.no);
-  } else if (item.signedValue) {
-    doc.WriteParamNoReal(v, item.no);
   } else {
     doc.WriteParamNoUInt(static_cast<uint32_t>(static_cast<int64_t>(v)), item.no);
   }
