@@ -21,22 +21,6 @@ using model::ParamHome;
 using model::ParamRow;
 using model::ParamWire;
 
-// The low 32 bits of a double's integer part, NaN as 0, clamped to the 64-bit range first: what
-// an integer slot of a batch answer carries for a real.
-int32_t Low32(double v) {
-  int64_t w = 0;
-  if (std::isnan(v)) {
-    w = 0;
-  } else if (v <= -9.2e18) {
-    w = std::numeric_limits<int64_t>::min();
-  } else if (v >= 9.2e18) {
-    w = std::numeric_limits<int64_t>::max();
-  } else {
-    w = static_cast<int64_t>(v);
-  }
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(w)));
-}
-
 // The axis's linearisation record, kept by another feature; null when none does.
 model::LinRecord* LinOf(SimAxis& axis) {
   const ParamServerState* state = ParamStateOf(axis.Server());
@@ -205,7 +189,9 @@ void AnswerSlot(SimAxis& axis, ParamStore& store, const ParamServerState* state,
   if constexpr (kReal) {
     value = v;
   } else {
-    value = Low32(v);
+    // The low 32 bits of the integer part: what an integer slot of a batch answer carries.
+    value =
+        static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(model::TruncateTo64(v))));
   }
 }
 

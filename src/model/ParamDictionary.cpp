@@ -271,23 +271,20 @@ bool Narrow(double v, Narrowing how, T& out) {
       }
       out = static_cast<T>(static_cast<U>(static_cast<uint32_t>(c)));
     } else {
-      int64_t w = 0;
-      if (std::isnan(v)) {
-        w = 0;
-      } else if (v <= -9.2e18) {
-        w = std::numeric_limits<int64_t>::min();
-      } else if (v >= 9.2e18) {
-        w = std::numeric_limits<int64_t>::max();
-      } else {
-        w = static_cast<int64_t>(v);
-      }
-      out = static_cast<T>(static_cast<U>(static_cast<uint64_t>(w)));
+      out = static_cast<T>(static_cast<U>(static_cast<uint64_t>(TruncateTo64(v))));
     }
   }
   return true;
 }
 
 }  // namespace
+
+int64_t TruncateTo64(double v) {
+  if (std::isnan(v)) return 0;
+  if (v <= -9.2e18) return std::numeric_limits<int64_t>::min();
+  if (v >= 9.2e18) return std::numeric_limits<int64_t>::max();
+  return static_cast<int64_t>(v);
+}
 
 std::span<const ParamRow> ParamRows() {
   return kRows;

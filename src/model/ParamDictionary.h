@@ -90,6 +90,9 @@ enum class Narrowing : uint8_t {
   Wrap,
 };
 
+// A double's integer part within the 64-bit range, NaN as 0: what Wrap keeps the low bits of.
+int64_t TruncateTo64(double v);
+
 // The value of number `no` of `row` as a double (booleans 0 or 1); none for a text, a block, a
 // value outside the records, or an absent record.
 std::optional<double> Get(ConstRecords r, const ParamRow& row, uint16_t no);
