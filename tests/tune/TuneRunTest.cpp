@@ -8,8 +8,8 @@
 
 #include "journal/Csv.h"
 #include "model/ParamBatch.h"
-#include "model/ParamLayouts.h"
 #include "model/ParamDictionary.h"
+#include "model/ParamLayouts.h"
 #include "sim/Controller.h"
 #include "tune/TuneRig.h"
 
