@@ -57,10 +57,9 @@ std::vector<Change> RecordChanges(const model::ParamRecord& read, const model::P
   return changes;
 }
 
-}  // namespace
-
-void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Identity& who,
-               const std::string& route, Entry& e) {
+// An entry of nothing yet but who sent it where; the buffers keep their capacity.
+void Begin(const CAxtuneDoc& doc, const oxa::OxaAddr& addr, int32_t axis, const Identity& who,
+           const std::string& route, Entry& e) {
   e.changes.clear();
   e.args.clear();
   e.applied.clear();
@@ -68,11 +67,18 @@ void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Iden
   e.result.reset();
   e.user = who.user;
   e.host = who.host;
-  e.netId = event.addr.netId;
+  e.netId = addr.netId;
   e.route = route;
-  e.port = event.addr.port;
-  e.axis = event.axis;
+  e.port = addr.port;
+  e.axis = axis;
   e.axisName = i18n::Latin1ToUtf8(doc.axisName);
+}
+
+}  // namespace
+
+void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Identity& who,
+               const std::string& route, Entry& e) {
+  Begin(doc, event.addr, event.axis, who, route, e);
   switch (event.kind) {
     case axlink::SendKind::Command:
       e.op = "Command";
@@ -116,21 +122,12 @@ void MakeEntry(const CAxtuneDoc& doc, const axlink::SendEvent& event, const Iden
 
 void MakeTuningEntry(const CAxtuneDoc& doc, const axlink::TuningRunReport& report,
                      const Identity& who, const std::string& route, Entry& e) {
-  e.changes.clear();
-  e.result.reset();
-  e.user = who.user;
-  e.host = who.host;
-  e.netId = doc.axisAddr.netId;
-  e.route = route;
-  e.port = doc.axisAddr.port;
-  e.axis = doc.nAxis;
-  e.axisName = i18n::Latin1ToUtf8(doc.axisName);
+  Begin(doc, doc.axisAddr, doc.nAxis, who, route, e);
   e.op = kOpTuningRun;
   e.args = report.figures;
   for (const axlink::TuningWrite& w : report.writes) {
     e.changes.push_back({w.no, w.name, w.before, w.value});
   }
-  e.applied.clear();
   for (const axlink::TuningWrite& w : report.applied) {
     e.applied.push_back({w.no, w.name, w.before, w.value});
   }

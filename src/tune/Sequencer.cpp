@@ -544,16 +544,4 @@ ApplyResult Sequencer::ApplyValues(const std::vector<ProposedValue>& values) {
   return result;
 }
 
-std::vector<std::string> Sequencer::Apply(const std::vector<ProposedValue>& values) {
-  ApplyResult r = ApplyValues(values);
-  if (!r.refused.empty()) {
-    std::vector<double> taken;
-    for (const ProposedValue& v : values) {
-      if (!CheckValues({v}, taken)) continue;
-      return {v.name};
-    }
-  }
-  return r.differing;
-}
-
 }  // namespace tune

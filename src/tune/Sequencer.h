@@ -135,11 +135,9 @@ class Sequencer {
   void OnProgress(std::function<void(const Progress&)> report) { progress_ = std::move(report); }
   // Refusal, then the chosen steps and the proposal.
   RunResult Run(const Steps& steps);
-  // Writes `values` as a download does (numbered, or the whole record before V3.0.11), reads the
-  // parameters back and returns the names whose read-back value differs from what was written;
-  // a value the page rules refuse is returned alone, and nothing is written then.
-  std::vector<std::string> Apply(const std::vector<ProposedValue>& values);
-  // Apply, with why it refused and, when the run made its test move, the same move after it.
+  // Writes `values` as a download does (numbered, or the whole record before V3.0.11) unless the
+  // page rules refuse one, reads the parameters back and compares them, then, when the run made
+  // its test move, makes the same move again.
   ApplyResult ApplyValues(const std::vector<ProposedValue>& values);
   // Why the page rules refuse `values`, naming the first refused; none when all pass. The value a
   // download would take over (six decimals, in the box's unit) goes to `taken`.
